@@ -1,0 +1,33 @@
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# One test program per subsystem folder under tests/.
+file(GLOB _test_dirs LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/tests/*)
+foreach(dir ${_test_dirs})
+  if(IS_DIRECTORY ${dir})
+    get_filename_component(name ${dir} NAME)
+    file(GLOB _t CONFIGURE_DEPENDS ${dir}/*.cpp)
+    if(_t)
+      add_executable(test_${name} ${_t})
+      target_link_libraries(test_${name} PRIVATE vesper_core GTest::gtest GTest::gtest_main)
+      target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+      gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+    endif()
+  endif()
+endforeach()
+
+# Native tools (test host and friends) live in tools/<name>/ with a CMakeLists of their own.
+file(GLOB _tool_lists ${CMAKE_SOURCE_DIR}/tools/*/CMakeLists.txt)
+foreach(l ${_tool_lists})
+  get_filename_component(tdir ${l} DIRECTORY)
+  add_subdirectory(${tdir})
+endforeach()
+
+if(VESPER_BENCH)
+  find_package(benchmark QUIET)
+  if(benchmark_FOUND AND EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
+    add_subdirectory(bench)
+  else()
+    message(STATUS "Google Benchmark not found: benchmarks skipped")
+  endif()
+endif()

@@ -1,0 +1,25 @@
+# Each subsystem folder is globbed, so a new file needs no edit here.
+set(_dirs bitmap toolkit host bridge widgets filters)
+set(VESPER_CORE_SOURCES "")
+foreach(d ${_dirs})
+  file(GLOB _s CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${d}/*.cpp)
+  list(APPEND VESPER_CORE_SOURCES ${_s})
+endforeach()
+# The entry points go into the module itself (and into the native test harness).
+list(FILTER VESPER_CORE_SOURCES EXCLUDE REGEX "/src/host/module_[^/]*\\.cpp$")
+
+if(WIN32)
+  file(GLOB _b CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/toolkit/win32/*.cpp)
+else()
+  file(GLOB _b CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/toolkit/headless/*.cpp)
+endif()
+list(APPEND VESPER_CORE_SOURCES ${_b})
+
+if(NOT VESPER_X86)
+  list(FILTER VESPER_CORE_SOURCES EXCLUDE REGEX "_sse2\\.cpp$")
+endif()
+foreach(f ${VESPER_CORE_SOURCES})
+  if(f MATCHES "_sse2\\.cpp$")
+    set_source_files_properties(${f} PROPERTIES COMPILE_OPTIONS "-msse2")
+  endif()
+endforeach()

@@ -1,0 +1,40 @@
+#include "bitmap/bmp_writer.h"
+
+#include <cstring>
+
+namespace {
+void Put16(std::uint8_t* p, std::uint16_t v)
+{
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Put32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+} // namespace
+
+void WriteBmp32(TStream& Stream, const std::uint32_t* Pixels, int Width, int Height)
+{
+    if (Width < 0 || Height < 0 || !Pixels)
+        Width = Height = 0;
+    const std::uint64_t imageSize = 4ull * static_cast<std::uint64_t>(Width) * static_cast<std::uint64_t>(Height);
+    if (imageSize > 0xFFFFFFFFull - 54)
+        throw EStreamError("Bitmap too large for a BMP file");
+    std::uint8_t h[54] = {};
+    h[0] = 'B';
+    h[1] = 'M';
+    Put32(h + 2, static_cast<std::uint32_t>(54 + imageSize));
+    Put32(h + 10, 54);
+    Put32(h + 14, 40);
+    Put32(h + 18, static_cast<std::uint32_t>(Width));
+    Put32(h + 22, static_cast<std::uint32_t>(Height));
+    Put16(h + 26, 1);
+    Put16(h + 28, 32);
+    Put32(h + 34, static_cast<std::uint32_t>(imageSize));
+    Stream.WriteBuffer(h, sizeof h);
+    // Little-endian hosts store the colour words byte for byte as the file wants them.
+    for (int y = Height - 1; y >= 0; --y)
+        Stream.WriteBuffer(Pixels + static_cast<std::size_t>(y) * Width, static_cast<std::size_t>(Width) * 4);
+}

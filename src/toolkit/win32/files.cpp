@@ -1,0 +1,3 @@
+#include "toolkit/streams.h"
+
+std::string PlatformPath(const std::string& Path) { return Path; }
