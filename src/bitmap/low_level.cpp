@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "toolkit/system_colors.h"
 
@@ -35,8 +36,11 @@ bool ClipSpan(int& A, int& B, int Lo, int Hi)
     OrderPair(A, B);
     if (A < Lo)
         A = Lo;
-    if (B >= Hi)
+    if (B >= Hi) {
+        if (Hi == std::numeric_limits<int>::min())
+            return false; // no int lies below Hi
         B = Hi - 1;
+    }
     return B >= A;
 }
 
