@@ -13,17 +13,27 @@ namespace {
 // Byte offset of the four plain channels within a little-endian colour word.
 constexpr int ChannelOffset[4] = {2, 1, 0, 3}; // ckRed, ckGreen, ckBlue, ckAlpha
 
-std::uint8_t ReadChannel(TColor32 C, TChannelKind Kind)
+// Stores channel Kind of Count pixels; the kind is chosen once, outside the pixel loop.
+void ReadChannel(const TColor32* Src, std::uint8_t* Dst, std::size_t Count, TChannelKind Kind)
 {
     switch (Kind) {
-    case ckRed: case ckGreen: case ckBlue: case ckAlpha:
-        return static_cast<std::uint8_t>(C >> (8 * ChannelOffset[Kind]));
-    case ckAverage:
-        return static_cast<std::uint8_t>((RedOf(C) + GreenOf(C) + BlueOf(C)) / 3);
-    case ckIntensity:
-        return static_cast<std::uint8_t>(IntensityOf(C));
+    case ckRed: case ckGreen: case ckBlue: case ckAlpha: {
+        const int shift = 8 * ChannelOffset[Kind];
+        for (std::size_t i = 0; i < Count; ++i)
+            Dst[i] = static_cast<std::uint8_t>(Src[i] >> shift);
+        break;
     }
-    return 0;
+    case ckAverage:
+        for (std::size_t i = 0; i < Count; ++i)
+            Dst[i] = static_cast<std::uint8_t>((RedOf(Src[i]) + GreenOf(Src[i]) + BlueOf(Src[i])) / 3);
+        break;
+    case ckIntensity:
+        for (std::size_t i = 0; i < Count; ++i)
+            Dst[i] = static_cast<std::uint8_t>(IntensityOf(Src[i]));
+        break;
+    default: // unknown kinds read nothing
+        break;
+    }
 }
 } // namespace
 
@@ -57,12 +67,8 @@ void TByteMap::ReadFromBitmap(TBitmap32* Source, TChannelKind Kind)
     BeginUpdate();
     try {
         SetSize(Source->Width(), Source->Height());
-        if (!IsEmpty() && !Source->IsEmpty() && Kind <= ckIntensity) {
-            const TColor32* src = Source->Bits();
-            std::uint8_t* dst = FBits.data();
-            for (std::size_t i = 0, n = FBits.size(); i < n; ++i)
-                dst[i] = ReadChannel(src[i], Kind);
-        }
+        if (!IsEmpty() && !Source->IsEmpty())
+            ReadChannel(Source->Bits(), FBits.data(), FBits.size(), Kind);
     } catch (...) {
         EndUpdate();
         NotifyChange();
