@@ -189,6 +189,12 @@ TEST_F(Bitmap32Draw, RaiseRectAlphaTruncatesTowardZero)
     EXPECT_EQ(b.PixelAt(0, 0), 0xF00F0F0Fu);
     // Black alpha 765 div 100 = 7 (not 8) over white: every channel (255 * 248 + 128) shr 8 = 247.
     EXPECT_EQ(b.PixelAt(0, 1), 0xF7F7F7F7u);
+    FillFrom(b, 1, 2, {0xFF000000, 0xFFFFFFFF});
+    b.RaiseRect(0, 0, 1, 2, 25);
+    // 25 %: white alpha 12800 div 100 = 128: colour 128, alpha 64 + 127.
+    EXPECT_EQ(b.PixelAt(0, 0), 0xBF808080u);
+    // Black alpha 6375 div 100 = 63: colour (255 * 192 + 128) shr 8 = 191, alpha 16 + 191.
+    EXPECT_EQ(b.PixelAt(0, 1), 0xCFBFBFBFu);
 }
 
 TEST_F(Bitmap32Draw, RaiseRectOfOneColumnBlendsBothSideColoursIntoTheMiddle)

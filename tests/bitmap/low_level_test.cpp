@@ -31,21 +31,6 @@ TEST(ColorRuns, MoveIsOverlapSafeInBothDirections)
     EXPECT_EQ(v, (std::vector<TColor32>{2, 1, 2, 3, 4, 4}));
 }
 
-TEST(IntHelpers, SwapAndOrder)
-{
-    int a = 3, b = -8;
-    SwapInts(a, b);
-    EXPECT_EQ(a, -8);
-    EXPECT_EQ(b, 3);
-    OrderPair(a, b);
-    EXPECT_EQ(a, -8);
-    EXPECT_EQ(b, 3);
-    int c = INT_MAX, d = INT_MIN;
-    OrderPair(c, d);
-    EXPECT_EQ(c, INT_MIN);
-    EXPECT_EQ(d, INT_MAX);
-}
-
 TEST(IntHelpers, ClipSpanOrdersThenClipsToHalfOpenRange)
 {
     struct Case {
@@ -157,26 +142,6 @@ TEST(GeometryHelpers, IntersectRectsKeepsTouchingAndEmptiesDisjoint)
     r = TRect{9, 9, 9, 9};
     EXPECT_FALSE(IntersectRects(r, TRect{0, 0, 5, 2}, TRect{1, 3, 4, 6})) << "apart vertically only";
     EXPECT_EQ(r, (TRect{0, 0, 0, 0}));
-}
-
-TEST(GeometryHelpers, RectanglePredicatesAndMoves)
-{
-    EXPECT_TRUE(SameRect(TRect{1, 2, 3, 4}, TRect{1, 2, 3, 4}));
-    EXPECT_FALSE(SameRect(TRect{1, 2, 3, 4}, TRect{1, 2, 3, 5}));
-    EXPECT_TRUE(RectIsEmpty(TRect{2, 0, 2, 5}));
-    EXPECT_TRUE(RectIsEmpty(TRect{0, 3, 5, 1}));
-    EXPECT_FALSE(RectIsEmpty(TRect{0, 0, 1, 1}));
-    EXPECT_TRUE(PointInRect(TRect{0, 0, 2, 2}, TPoint{1, 0}));
-    EXPECT_FALSE(PointInRect(TRect{0, 0, 2, 2}, TPoint{2, 1}));
-    EXPECT_FALSE(PointInRect(TRect{0, 0, 2, 2}, TPoint{0, -1}));
-    TRect r = MakeRect(1, 2, 3, 4);
-    InflateRectBy(r, 2, -1);
-    EXPECT_EQ(r, (TRect{-1, 3, 5, 3}));
-    OffsetRectBy(r, 10, -3);
-    EXPECT_EQ(r, (TRect{9, 0, 15, 0}));
-    EXPECT_EQ(MakePoint(4, -5), (TPoint{4, -5}));
-    EXPECT_EQ(RectToFixed(TRect{1, -1, 2, 3}), (TFixedRect{65536, -65536, 131072, 196608}));
-    EXPECT_EQ(RectToFloat(TRect{1, -1, 2, 3}), (TFloatRect{1.0f, -1.0f, 2.0f, 3.0f}));
 }
 
 TEST(GammaTableTest, BuiltWithPointSevenAtStartupAndRebuildable)
