@@ -1,6 +1,6 @@
-// SSE2 twins of the vector set's run operations. Four pixels per step, two per register in
-// 16-bit lanes, with the same per-pixel shortcuts and rounding as the single-pixel V form;
-// the last Count mod 4 pixels go through the portable rules.
+// SSE2 twins of the vector set's run operations: four pixels per register, with the same
+// per-pixel shortcuts and rounding as the single-pixel V form. The last Count mod 4 pixels go
+// through the portable rules.
 #include <emmintrin.h>
 
 #include "bitmap/blend_sets.h"
@@ -12,46 +12,69 @@ using vector_rules::V;
 inline __m128i Load(const TColor32* P) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(P)); }
 inline void Store(TColor32* P, __m128i V) { _mm_storeu_si128(reinterpret_cast<__m128i*>(P), V); }
 
-// Each pixel's alpha lane copied into its four lanes (two pixels in 16-bit lanes).
-inline __m128i AlphaLanes(__m128i P16)
+// Each pixel's alpha in both 16-bit halves of its 32-bit lane.
+inline __m128i AlphaPairs(__m128i F)
 {
-    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(P16, 0xFF), 0xFF);
+    __m128i ga = _mm_srli_epi16(F, 8); // green in the low half, alpha in the high half
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(ga, _MM_SHUFFLE(3, 3, 1, 1)), _MM_SHUFFLE(3, 3, 1, 1));
 }
 
-// V on two pixels in 16-bit lanes. The products wrap modulo 2^16, which is harmless: the true
-// value before the shift lies in 0..65535, so the wrapped sum is that value exactly.
-inline __m128i V16(__m128i X, __m128i Y, __m128i W, __m128i Bias)
+// V on four pixels with one weight per pixel (W: the weight in both 16-bit halves of the
+// pixel's 32-bit lane, at most 256).
+// Channels are taken two per 32-bit lane in 16-bit halves: blue and red in the low bytes of
+// the halves, green and alpha moved down into them. In each half
+//   (Y*256 + 128) + (X - Y)*W
+// is formed modulo 2^16, which is harmless: the true value lies in 0..65535, so the wrapped
+// sum is that value exactly, and its high byte is the result.
+inline __m128i V4(__m128i F, __m128i B, __m128i W)
 {
-    __m128i d = _mm_mullo_epi16(_mm_sub_epi16(X, Y), W);
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(Y, 8), d), Bias), 8);
+    const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
+    const __m128i highBytes = _mm_set1_epi32(static_cast<int>(0xFF00FF00u));
+    const __m128i bias = _mm_set1_epi16(0x80);
+    __m128i drb = _mm_sub_epi16(_mm_and_si128(F, lowBytes), _mm_and_si128(B, lowBytes));
+    __m128i dag = _mm_sub_epi16(_mm_srli_epi16(F, 8), _mm_srli_epi16(B, 8));
+    __m128i yrb = _mm_or_si128(_mm_slli_epi16(B, 8), bias);
+    __m128i yag = _mm_or_si128(_mm_and_si128(B, highBytes), bias);
+    __m128i rb = _mm_srli_epi16(_mm_add_epi16(yrb, _mm_mullo_epi16(drb, W)), 8);
+    __m128i ag = _mm_and_si128(_mm_add_epi16(yag, _mm_mullo_epi16(dag, W)), highBytes);
+    return _mm_or_si128(rb, ag);
+}
+
+// Blends four pixels whose alphas are not all 255 and not all 0. A clear pixel needs no mask
+// of its own: V at weight 0 gives the destination back. An opaque one weighs 256 instead of
+// 255: V at 256 is the source itself, the copy the rule asks for (V at 255 is not exact).
+inline void BlendGroup(__m128i F, __m128i Opaque, TColor32* Dst)
+{
+    Store(Dst, V4(F, Load(Dst), _mm_sub_epi16(AlphaPairs(F), Opaque)));
 }
 
 void BlendRunSse2(const TColor32* Src, TColor32* Dst, int Count)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m128i bias = _mm_set1_epi16(128);
     int i = 0;
-    for (; i + 4 <= Count; i += 4) {
+    // Eight pixels per step, with one test for "all opaque" and one for "all clear".
+    for (; i + 8 <= Count; i += 8) {
+        __m128i f0 = Load(Src + i), f1 = Load(Src + i + 4);
+        __m128i fa0 = _mm_and_si128(f0, alpha), fa1 = _mm_and_si128(f1, alpha);
+        __m128i opaque0 = _mm_cmpeq_epi32(fa0, alpha), opaque1 = _mm_cmpeq_epi32(fa1, alpha);
+        if (_mm_movemask_epi8(_mm_and_si128(opaque0, opaque1)) == 0xFFFF) {
+            Store(Dst + i, f0);
+            Store(Dst + i + 4, f1);
+        } else if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_or_si128(fa0, fa1), zero)) != 0xFFFF) {
+            BlendGroup(f0, opaque0, Dst + i);
+            BlendGroup(f1, opaque1, Dst + i + 4);
+        }
+    }
+    if (i + 4 <= Count) {
         __m128i f = Load(Src + i);
         __m128i fa = _mm_and_si128(f, alpha);
         __m128i opaque = _mm_cmpeq_epi32(fa, alpha);
-        int opaqueBits = _mm_movemask_epi8(opaque);
-        if (opaqueBits == 0xFFFF) {
+        if (_mm_movemask_epi8(opaque) == 0xFFFF)
             Store(Dst + i, f);
-            continue;
-        }
-        // A clear pixel needs no mask of its own: V with weight 0 gives the destination back.
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(fa, zero)) == 0xFFFF)
-            continue;
-        __m128i b = Load(Dst + i);
-        __m128i fl = _mm_unpacklo_epi8(f, zero), fh = _mm_unpackhi_epi8(f, zero);
-        __m128i rl = V16(fl, _mm_unpacklo_epi8(b, zero), AlphaLanes(fl), bias);
-        __m128i rh = V16(fh, _mm_unpackhi_epi8(b, zero), AlphaLanes(fh), bias);
-        __m128i r = _mm_packus_epi16(rl, rh);
-        if (opaqueBits != 0) // opaque pixels are copied, not weighted (V at 255 is not exact)
-            r = _mm_or_si128(_mm_and_si128(opaque, f), _mm_andnot_si128(opaque, r));
-        Store(Dst + i, r);
+        else if (_mm_movemask_epi8(_mm_cmpeq_epi32(fa, zero)) != 0xFFFF)
+            BlendGroup(f, opaque, Dst + i);
+        i += 4;
     }
     for (; i < Count; ++i) {
         TColor32 f = Src[i], fa = f >> 24;
@@ -68,24 +91,16 @@ void BlendRunScaledSse2(const TColor32* Src, TColor32* Dst, int Count, TColor32 
     if (M == 0)
         return; // every weight is 0
     const __m128i zero = _mm_setzero_si128();
-    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m128i bias = _mm_set1_epi16(128);
     const __m128i one = _mm_set1_epi16(1);
     const __m128i master = _mm_set1_epi16(static_cast<short>(M));
     int i = 0;
     for (; i + 4 <= Count; i += 4) {
         __m128i f = Load(Src + i);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(f, alpha), zero)) == 0xFFFF)
+        // (Fa + 1) * M <= 256 * 255 fits an unsigned 16-bit half.
+        __m128i w = _mm_srli_epi16(_mm_mullo_epi16(_mm_add_epi16(AlphaPairs(f), one), master), 8);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(w, zero)) == 0xFFFF)
             continue;
-        __m128i fl = _mm_unpacklo_epi8(f, zero), fh = _mm_unpackhi_epi8(f, zero);
-        __m128i wl = _mm_srli_epi16(_mm_mullo_epi16(_mm_add_epi16(AlphaLanes(fl), one), master), 8);
-        __m128i wh = _mm_srli_epi16(_mm_mullo_epi16(_mm_add_epi16(AlphaLanes(fh), one), master), 8);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(wl, wh), zero)) == 0xFFFF)
-            continue;
-        __m128i b = Load(Dst + i);
-        __m128i rl = V16(fl, _mm_unpacklo_epi8(b, zero), wl, bias);
-        __m128i rh = V16(fh, _mm_unpackhi_epi8(b, zero), wh, bias);
-        Store(Dst + i, _mm_packus_epi16(rl, rh));
+        Store(Dst + i, V4(f, Load(Dst + i), w));
     }
     for (; i < Count; ++i) {
         TColor32 f = Src[i], fa = f >> 24;

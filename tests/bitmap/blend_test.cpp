@@ -339,6 +339,7 @@ TEST(BlendRandom, RunsMatchTheSinglePixelRules)
     ColourSource rnd(seed);
     constexpr int kGuard = 8;
     constexpr TColor32 kFence = 0xDEADBEEFu;
+    constexpr TColor32 kSrcFence = 0x80123456u; // blends visibly over kFence if read past the run
     for (const NamedOps& s : AllSets()) {
         const TColorOps& o = *s.Ops;
         const Rules& r = *s.Expect;
@@ -350,7 +351,7 @@ TEST(BlendRandom, RunsMatchTheSinglePixelRules)
             const int m = rnd.Below(2) ? masters[rnd.Below(6)] : static_cast<int>(rnd.Below(256));
             const int op = static_cast<int>(rnd.Below(4));
             // Source and destination start at independent offsets, so their alignments differ.
-            std::vector<TColor32> src(count + 2 * kGuard + 4, kFence), dst(count + 2 * kGuard + 4, kFence);
+            std::vector<TColor32> src(count + 2 * kGuard + 4, kSrcFence), dst(count + 2 * kGuard + 4, kFence);
             TColor32* S = src.data() + kGuard + srcStart;
             TColor32* D = dst.data() + kGuard + dstStart;
             for (int i = 0; i < count; ++i) {
