@@ -112,10 +112,122 @@ void BlendRunScaledSse2(const TColor32* Src, TColor32* Dst, int Count, TColor32 
     }
 }
 
+// Four 32-bit lanes, each below 65536, spread over 16-bit lanes: Lo gets lanes 0 and 1, Hi
+// lanes 2 and 3, each value in the four 16-bit lanes of its pixel.
+inline void Spread(__m128i V32, __m128i& Lo, __m128i& Hi)
+{
+    __m128i pairs = _mm_or_si128(V32, _mm_slli_epi32(V32, 16));
+    Lo = _mm_unpacklo_epi32(pairs, pairs);
+    Hi = _mm_unpackhi_epi32(pairs, pairs);
+}
+
+// V div 255 for 0 <= V <= 65025 (exact in that range), on 32-bit lanes.
+inline __m128i Div255(__m128i V)
+{
+    const __m128i one = _mm_set1_epi32(1);
+    return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(V, one), _mm_srli_epi32(V, 8)), 8);
+}
+
+// The merge colours of two pixels in 16-bit lanes, before the result's alpha is set.
+inline __m128i MergeHalf(__m128i Fc, __m128i Bc, __m128i Fa, __m128i Ba, __m128i X)
+{
+    __m128i fp = _mm_srli_epi16(_mm_mullo_epi16(Fc, Fa), 8);
+    __m128i bp = _mm_srli_epi16(_mm_mullo_epi16(Bc, Ba), 8);
+    __m128i t = _mm_srli_epi16(_mm_mullo_epi16(Fa, bp), 8);
+    // S = max(0, B' + F' - T) needs no clamp here: T = (Fa * B') shr 8 never exceeds B'.
+    __m128i sum = _mm_sub_epi16(_mm_add_epi16(bp, fp), t);
+    // The low 16 bits of S * X shifted down: at most 255, so the saturation has nothing to do.
+    return _mm_srli_epi16(_mm_mullo_epi16(sum, X), 8);
+}
+
+// The vector merge of four pixels with all its shortcuts: Fa = 0 gives B; Ba = 0 or Fa = 255
+// gives F; otherwise Ra = Fa + Ba - (Fa*Ba) div 255, X = 65535 div Ra and the merged colours.
+inline __m128i Merge4(__m128i F, __m128i B)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i full = _mm_set1_epi32(255);
+    __m128i fa = _mm_srli_epi32(F, 24), ba = _mm_srli_epi32(B, 24);
+    __m128i ra = _mm_sub_epi32(_mm_add_epi32(fa, ba), Div255(_mm_mullo_epi16(fa, ba)));
+    // 65535 / Ra in single precision truncates to the integer quotient: for 1 <= Ra <= 255 the
+    // quotient is either whole or at least 1/255 away from the next whole number, more than
+    // the rounding error near 65535 (half of 1/256). Ra = 0 (both clear) is masked out below.
+    __m128i x = _mm_cvttps_epi32(
+        _mm_div_ps(_mm_set1_ps(65535.0f), _mm_cvtepi32_ps(_mm_max_epi16(ra, _mm_set1_epi32(1)))));
+    __m128i faLo, faHi, baLo, baHi, xLo, xHi;
+    Spread(fa, faLo, faHi);
+    Spread(ba, baLo, baHi);
+    Spread(x, xLo, xHi);
+    __m128i lo = MergeHalf(_mm_unpacklo_epi8(F, zero), _mm_unpacklo_epi8(B, zero), faLo, baLo, xLo);
+    __m128i hi = MergeHalf(_mm_unpackhi_epi8(F, zero), _mm_unpackhi_epi8(B, zero), faHi, baHi, xHi);
+    __m128i r = _mm_or_si128(_mm_and_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(0x00FFFFFF)),
+                             _mm_slli_epi32(ra, 24));
+    __m128i takeF = _mm_or_si128(_mm_cmpeq_epi32(ba, zero), _mm_cmpeq_epi32(fa, full));
+    r = _mm_or_si128(_mm_and_si128(takeF, F), _mm_andnot_si128(takeF, r));
+    __m128i clear = _mm_cmpeq_epi32(fa, zero);
+    return _mm_or_si128(_mm_and_si128(clear, B), _mm_andnot_si128(clear, r));
+}
+
+// F with its alpha replaced by (Fa * M) div 255, as the scaled merge forms begin.
+inline __m128i ScaleAlpha4(__m128i F, __m128i M32)
+{
+    __m128i a = Div255(_mm_mullo_epi16(_mm_srli_epi32(F, 24), M32));
+    return _mm_or_si128(_mm_and_si128(F, _mm_set1_epi32(0x00FFFFFF)), _mm_slli_epi32(a, 24));
+}
+
+// Merges four pixels into Dst, skipping groups that are all clear and copying groups that
+// are all opaque.
+inline void MergeGroup(__m128i F, TColor32* Dst)
+{
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    __m128i fa = _mm_and_si128(F, alpha);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(fa, _mm_setzero_si128())) == 0xFFFF)
+        return;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(fa, alpha)) == 0xFFFF)
+        Store(Dst, F);
+    else
+        Store(Dst, Merge4(F, Load(Dst)));
+}
+
+// The last 1..3 pixels go through the same code in a padded copy (clear source pixels, which
+// leave the padding alone) so the run never reads or writes past its end.
+template <class Group>
+inline void Tail(const TColor32* Src, TColor32* Dst, int Count, Group&& G)
+{
+    alignas(16) TColor32 f[4] = {}, b[4] = {};
+    for (int k = 0; k < Count; ++k) {
+        f[k] = Src[k];
+        b[k] = Dst[k];
+    }
+    G(Load(f), b);
+    for (int k = 0; k < Count; ++k)
+        Dst[k] = b[k];
+}
+
+void MergeRunSse2(const TColor32* Src, TColor32* Dst, int Count)
+{
+    int i = 0;
+    for (; i + 4 <= Count; i += 4)
+        MergeGroup(Load(Src + i), Dst + i);
+    if (i < Count)
+        Tail(Src + i, Dst + i, Count - i, [](__m128i F, TColor32* D) { MergeGroup(F, D); });
+}
+
+void MergeRunScaledSse2(const TColor32* Src, TColor32* Dst, int Count, TColor32 M)
+{
+    const __m128i m = _mm_set1_epi32(static_cast<int>(M));
+    int i = 0;
+    for (; i + 4 <= Count; i += 4)
+        MergeGroup(ScaleAlpha4(Load(Src + i), m), Dst + i);
+    if (i < Count)
+        Tail(Src + i, Dst + i, Count - i, [m](__m128i F, TColor32* D) { MergeGroup(ScaleAlpha4(F, m), D); });
+}
+
 } // namespace
 
 void InstallVectorSse2(TColorOps& Ops)
 {
     Ops.BlendRun = BlendRunSse2;
     Ops.BlendRunScaled = BlendRunScaledSse2;
+    Ops.MergeRun = MergeRunSse2;
+    Ops.MergeRunScaled = MergeRunScaledSse2;
 }

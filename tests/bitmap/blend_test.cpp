@@ -259,6 +259,8 @@ TEST(BlendSimd, TwinsReplaceOnlyTheRunsAndOnlyWithSse2)
 #endif
     EXPECT_EQ(fast.BlendRun != portable.BlendRun, sse2);
     EXPECT_EQ(fast.BlendRunScaled != portable.BlendRunScaled, sse2);
+    EXPECT_EQ(fast.MergeRun != portable.MergeRun, sse2);
+    EXPECT_EQ(fast.MergeRunScaled != portable.MergeRunScaled, sse2);
     EXPECT_EQ(fast.CombineColors, portable.CombineColors);
     EXPECT_EQ(fast.BlendColors, portable.BlendColors);
     EXPECT_EQ(fast.BlendColorIntoScaled, portable.BlendColorIntoScaled);
@@ -288,6 +290,36 @@ TEST(BlendExhaustive, CombineColorsMatchesItsFormEverywhere)
                            << " want " << want;
             }
         }
+}
+
+// Every pair of alphas (so every merged alpha and its reciprocal) through the merge runs of
+// each set, against the same set's single-pixel merge; the scaled run with every master alpha.
+TEST(BlendExhaustive, MergeRunsCoverEveryAlphaPair)
+{
+    static const TColor32 colours[][2] = {{0x00FF00FFu, 0x0000FF00u}, {0x00123456u, 0x00FEDCBAu}, {0x00FFFFFFu, 0x00FFFFFFu}};
+    for (const NamedOps& s : AllSets()) {
+        for (const auto& c : colours) {
+            std::vector<TColor32> src(256 * 256 + 3), dst(src.size()), want(src.size());
+            for (std::size_t i = 0; i < src.size(); ++i) {
+                src[i] = c[0] | static_cast<TColor32>(i & 0xFF) << 24;
+                dst[i] = c[1] | static_cast<TColor32>((i >> 8) & 0xFF) << 24;
+                want[i] = s.Ops->MergeColors(src[i], dst[i]);
+            }
+            s.Ops->MergeRun(src.data(), dst.data(), static_cast<int>(src.size()));
+            for (std::size_t i = 0; i < src.size(); ++i)
+                ASSERT_EQ(dst[i], want[i]) << s.Name << std::hex << " F=" << src[i];
+        }
+        std::vector<TColor32> src(256 * 8 + 1), dst(src.size()), want(src.size());
+        for (int m = 0; m < 256; ++m) {
+            for (std::size_t i = 0; i < src.size(); ++i) {
+                src[i] = 0x00A05010u | static_cast<TColor32>(i & 0xFF) << 24;
+                dst[i] = 0x0030C0F0u | static_cast<TColor32>((i * 37) & 0xFF) << 24;
+                want[i] = s.Ops->MergeColorsScaled(src[i], dst[i], m);
+            }
+            s.Ops->MergeRunScaled(src.data(), dst.data(), static_cast<int>(src.size()), m);
+            ASSERT_EQ(dst, want) << s.Name << " M=" << m;
+        }
+    }
 }
 
 // Random single-pixel cases of both sets against the rules, weighted towards the edges.
