@@ -21,14 +21,15 @@ namespace {
 constexpr int kRun = 1024;
 constexpr int kBatch = 16;
 
+// Mix 0: like a soft-edged layer, a quarter clear, a quarter opaque, half in between, at
+// random. Mix 1: every pixel translucent, so no shortcut ever applies.
 struct RunBuffers {
     std::vector<TColor32> Src, Dst;
-    RunBuffers() : Src(kRun), Dst(kRun)
+    explicit RunBuffers(std::int64_t Mix) : Src(kRun), Dst(kRun)
     {
         std::mt19937 gen(1234);
         for (int i = 0; i < kRun; ++i) {
-            // A mix like a soft-edged layer: a quarter clear, a quarter opaque, half in between.
-            std::uint32_t r = gen(), kind = r & 3;
+            std::uint32_t r = gen(), kind = Mix ? 2 : r & 3;
             std::uint32_t a = kind == 0 ? 0 : kind == 1 ? 255 : 1 + (r >> 8) % 254;
             std::uint32_t c = 0;
             for (int k = 0; k < 3; ++k)
@@ -62,86 +63,89 @@ struct PixmanRun {
 };
 #endif
 
+// Arguments: (set: 0 plain, 1 vector; pixel mix: 0 mixed, 1 all translucent).
 const TColorOps& SetOf(const benchmark::State& State)
 {
     return State.range(0) ? VectorColorOps() : PlainColorOps();
 }
 
+void BothSetsBothMixes(benchmark::internal::Benchmark* B)
+{
+    B->ArgNames({"vector", "translucent"});
+    for (int set : {0, 1})
+        for (int mix : {0, 1})
+            B->Args({set, mix});
+}
+
 void BM_BlendRun(benchmark::State& State)
 {
-    RunBuffers b;
+    RunBuffers b(State.range(1));
     const TColorOps& ops = SetOf(State);
-    State.SetLabel(State.range(0) ? "vector" : "plain");
     for (auto _ : State) {
         ops.BlendRun(b.Src.data(), b.Dst.data(), kRun);
         benchmark::ClobberMemory();
     }
     State.SetItemsProcessed(State.iterations() * kRun);
 }
-BENCHMARK(BM_BlendRun)->Arg(0)->Arg(1);
+BENCHMARK(BM_BlendRun)->Apply(BothSetsBothMixes);
 
 void BM_BlendRunScaled(benchmark::State& State)
 {
-    RunBuffers b;
+    RunBuffers b(State.range(1));
     const TColorOps& ops = SetOf(State);
-    State.SetLabel(State.range(0) ? "vector" : "plain");
     for (auto _ : State) {
         ops.BlendRunScaled(b.Src.data(), b.Dst.data(), kRun, 200);
         benchmark::ClobberMemory();
     }
     State.SetItemsProcessed(State.iterations() * kRun);
 }
-BENCHMARK(BM_BlendRunScaled)->Arg(0)->Arg(1);
+BENCHMARK(BM_BlendRunScaled)->Apply(BothSetsBothMixes);
 
 #ifdef HAVE_PIXMAN
 void BM_PixmanOver(benchmark::State& State)
 {
-    RunBuffers b;
+    RunBuffers b(State.range(1));
     PixmanRun p(b, State.range(0) ? 200 : -1);
-    State.SetLabel(State.range(0) ? "solid mask 200" : "no mask");
     for (auto _ : State) {
         p.Over();
         benchmark::ClobberMemory();
     }
     State.SetItemsProcessed(State.iterations() * kRun);
 }
-BENCHMARK(BM_PixmanOver)->Arg(0)->Arg(1);
+BENCHMARK(BM_PixmanOver)->ArgNames({"mask", "translucent"})->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1});
 
 // Ours and pixman alternating on the very same buffers; counters per pixel and the ratio.
 void BM_BlendRunVsPixman(benchmark::State& State)
 {
-    RunBuffers b;
+    RunBuffers b(State.range(1));
     PixmanRun p(b, -1);
     const TColorOps& ops = SetOf(State);
-    State.SetLabel(State.range(0) ? "vector" : "plain");
     RunPaired(State, kRun, kBatch, [&] { ops.BlendRun(b.Src.data(), b.Dst.data(), kRun); }, [&] { p.Over(); });
 }
-BENCHMARK(BM_BlendRunVsPixman)->Arg(0)->Arg(1);
+BENCHMARK(BM_BlendRunVsPixman)->Apply(BothSetsBothMixes);
 
 // Master alpha against pixman's OVER through a solid mask of the same alpha.
 void BM_BlendRunScaledVsPixman(benchmark::State& State)
 {
-    RunBuffers b;
+    RunBuffers b(State.range(1));
     PixmanRun p(b, 200);
     const TColorOps& ops = SetOf(State);
-    State.SetLabel(State.range(0) ? "vector" : "plain");
     RunPaired(State, kRun, kBatch, [&] { ops.BlendRunScaled(b.Src.data(), b.Dst.data(), kRun, 200); },
               [&] { p.Over(); });
 }
-BENCHMARK(BM_BlendRunScaledVsPixman)->Arg(0)->Arg(1);
+BENCHMARK(BM_BlendRunScaledVsPixman)->Apply(BothSetsBothMixes);
 #endif
 
 void BM_MergeRun(benchmark::State& State)
 {
-    RunBuffers b;
+    RunBuffers b(State.range(1));
     const TColorOps& ops = SetOf(State);
-    State.SetLabel(State.range(0) ? "vector" : "plain");
     for (auto _ : State) {
         ops.MergeRun(b.Src.data(), b.Dst.data(), kRun);
         benchmark::ClobberMemory();
     }
     State.SetItemsProcessed(State.iterations() * kRun);
 }
-BENCHMARK(BM_MergeRun)->Arg(0)->Arg(1);
+BENCHMARK(BM_MergeRun)->Apply(BothSetsBothMixes);
 
 } // namespace
