@@ -4,25 +4,42 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#if defined(__linux__)
+#include <time.h>
+#endif
+
+namespace paired {
+// The thread's processor time where the system has it, so time spent preempted by other
+// programs on a shared machine counts for neither side; wall time elsewhere.
+inline double NowNs()
+{
+#if defined(__linux__)
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
+#else
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now().time_since_epoch()).count();
+#endif
+}
+} // namespace paired
 
 // Ratio counter "peer_over_ours": peer time / our time (1.0 = as fast, above 1 = faster).
 template <class Ours, class Peer>
 void RunPaired(benchmark::State& State, double ItemsPerCall, int Batch, Ours&& OurCall, Peer&& PeerCall)
 {
-    using Clock = std::chrono::steady_clock;
     double ours = 0, peer = 0;
     for (auto _ : State) {
-        auto t0 = Clock::now();
+        double t0 = paired::NowNs();
         for (int k = 0; k < Batch; ++k)
             OurCall();
         benchmark::ClobberMemory();
-        auto t1 = Clock::now();
+        double t1 = paired::NowNs();
         for (int k = 0; k < Batch; ++k)
             PeerCall();
         benchmark::ClobberMemory();
-        auto t2 = Clock::now();
-        ours += std::chrono::duration<double, std::nano>(t1 - t0).count();
-        peer += std::chrono::duration<double, std::nano>(t2 - t1).count();
+        double t2 = paired::NowNs();
+        ours += t1 - t0;
+        peer += t2 - t1;
     }
     const double items = static_cast<double>(State.iterations()) * Batch * ItemsPerCall;
     State.counters["ours_ns_per_item"] = ours / items;
