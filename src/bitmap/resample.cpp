@@ -238,6 +238,7 @@ void TTransfer::ScaleByKernel(TStretchFilter Filter)
     std::vector<std::int32_t> rowWeight;
     const bool clampSums = Filter == sfLanczos || Filter == sfMitchell;
     const TKernelColumns columns = KernelColumns;
+    const TKernelRow row = KernelRow;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const TTapList& rl = rows[r];
         rowPtr.clear();
@@ -248,27 +249,8 @@ void TTransfer::ScaleByKernel(TStretchFilter Filter)
         }
         columns(rowPtr.data(), rowWeight.data(), static_cast<int>(rl.size()), span, acc.data());
         const int y = FClip.Top + static_cast<int>(r);
-        TColor32* out = Target(y);
-        const std::int32_t* a = acc.data();
-        for (std::size_t c = 0; c < cols.size(); ++c) {
-            std::int32_t sb = 0, sg = 0, sr = 0, sa = 0;
-            for (std::int32_t k = colStart[c]; k < colStart[c + 1]; ++k) {
-                const std::int32_t w = colWeight[static_cast<std::size_t>(k)];
-                const std::int32_t* p = a + colIndex[static_cast<std::size_t>(k)];
-                sb += w * p[0];
-                sg += w * p[1];
-                sr += w * p[2];
-                sa += w * p[3];
-            }
-            if (clampSums) {
-                sb = std::clamp(sb, 0, 0xFF0000);
-                sg = std::clamp(sg, 0, 0xFF0000);
-                sr = std::clamp(sr, 0, 0xFF0000);
-                sa = std::clamp(sa, 0, 0xFF0000);
-            }
-            out[c] = (TColor32(sa >> 16) & 0xFF) << 24 | (TColor32(sr >> 16) & 0xFF) << 16 |
-                     (TColor32(sg >> 16) & 0xFF) << 8 | (TColor32(sb >> 16) & 0xFF);
-        }
+        row(acc.data(), colStart.data(), colIndex.data(), colWeight.data(), static_cast<int>(cols.size()), clampSums,
+            Target(y));
         Flush(y);
     }
 }

@@ -45,11 +45,17 @@ using TBoxAverage = TColor32 (*)(const TColor32* Src, int Stride, int Dx, int Dy
 // Weights[t] * channel c (blue first) of Rows[t][x].
 using TKernelColumns = void (*)(const TColor32* const* Rows, const std::int32_t* Weights, int TapCount,
                                 int Count, std::int32_t* Acc);
+// Horizontal kernel pass for one destination row: pixel c sums Weight[k] * Acc[Index[k] ..
+// Index[k] + 3] for k in [Start[c], Start[c + 1]), keeps bits 16-23 of each channel sum (after
+// clamping to 0..0xFF0000 when Clamp) and stores the colour word in Out[c].
+using TKernelRow = void (*)(const std::int32_t* Acc, const std::int32_t* Start, const std::int32_t* Index,
+                            const std::int32_t* Weight, int Count, bool Clamp, TColor32* Out);
 
-// The routine pointers, chosen once at start-up (the kernel pass follows the same choice).
+// The routine pointers, chosen once at start-up (the kernel passes follow the same choice).
 extern TBilinearMixRow BilinearMix;
 extern TBoxAverage BoxAverage;
 extern TKernelColumns KernelColumns;
+extern TKernelRow KernelRow;
 
 // The rules themselves. The plain mix goes through the installed two-colour combine (weights
 // capped at 255); the 256-based mix is the one the vector variant computes.
@@ -60,12 +66,16 @@ void BilinearMix256(const TColor32* Row0, const TColor32* Row1, const TBilinearE
 TColor32 BoxAveragePlain(const TColor32* Src, int Stride, int Dx, int Dy);
 void KernelColumnsPlain(const TColor32* const* Rows, const std::int32_t* Weights, int TapCount, int Count,
                         std::int32_t* Acc);
+void KernelRowPlain(const std::int32_t* Acc, const std::int32_t* Start, const std::int32_t* Index,
+                    const std::int32_t* Weight, int Count, bool Clamp, TColor32* Out);
 #if defined(VESPER_X86)
 void BilinearMix256Sse2(const TColor32* Row0, const TColor32* Row1, const TBilinearEntry* XMap, int Count,
                         std::uint32_t WY, TColor32* Out);
 TColor32 BoxAverageSse2(const TColor32* Src, int Stride, int Dx, int Dy);
 void KernelColumnsSse2(const TColor32* const* Rows, const std::int32_t* Weights, int TapCount, int Count,
                        std::int32_t* Acc);
+void KernelRowSse2(const std::int32_t* Acc, const std::int32_t* Start, const std::int32_t* Index,
+                   const std::int32_t* Weight, int Count, bool Clamp, TColor32* Out);
 #endif
 
 enum class TResampleVariant { Plain, Sse2 };

@@ -76,18 +76,18 @@ float MitchellKernel(float x)
     return 0.0f;
 }
 
-struct TKernelRow {
+struct TKernelEntry {
     float (*Kernel)(float);
     float Radius;
 };
 
 // Indexed by TStretchFilter; nearest and draft never reach the resampler.
-const TKernelRow KernelTable[7] = {
+const TKernelEntry KernelTable[7] = {
     {BoxKernel, 1.0f},     {LinearKernel, 1.0f},  {LinearKernel, 1.0f},  {CosineKernel, 1.0f},
     {SplineKernel, 2.0f},  {LanczosKernel, 3.0f}, {MitchellKernel, 2.0f},
 };
 
-const TKernelRow& RowOf(TStretchFilter f) { return KernelTable[f <= sfMitchell ? f : sfLinear]; }
+const TKernelEntry& RowOf(TStretchFilter f) { return KernelTable[f <= sfMitchell ? f : sfLinear]; }
 
 std::int32_t ClampIndex(std::int64_t j, int Lo, int Hi)
 {
@@ -118,7 +118,7 @@ TTapTable BuildTapTable(int DstLo, int DstHi, int ClipLo, int ClipHi, int SrcLo,
             list.push_back(TTap{SrcLo, 256});
         return table;
     }
-    const TKernelRow& row = RowOf(Filter);
+    const TKernelEntry& row = RowOf(Filter);
     const float scale = static_cast<float>(dstW) / static_cast<float>(srcW);
     const float s = 1.0f / scale;
     const bool shrinking = scale < 1.0f;
@@ -223,11 +223,34 @@ void KernelColumnsPlain(const TColor32* const* Rows, const std::int32_t* Weights
     }
 }
 
+void KernelRowPlain(const std::int32_t* Acc, const std::int32_t* Start, const std::int32_t* Index,
+                    const std::int32_t* Weight, int Count, bool Clamp, TColor32* Out)
+{
+    for (int c = 0; c < Count; ++c) {
+        std::int32_t s[4] = {0, 0, 0, 0};
+        for (std::int32_t k = Start[c]; k < Start[c + 1]; ++k) {
+            const std::int32_t w = Weight[k];
+            const std::int32_t* p = Acc + Index[k];
+            s[0] += w * p[0];
+            s[1] += w * p[1];
+            s[2] += w * p[2];
+            s[3] += w * p[3];
+        }
+        TColor32 r = 0;
+        for (int ch = 0; ch < 4; ++ch) {
+            const std::int32_t v = Clamp ? std::clamp(s[ch], 0, 0xFF0000) : s[ch];
+            r |= (TColor32(v >> 16) & 0xFF) << (8 * ch);
+        }
+        Out[c] = r;
+    }
+}
+
 // ---------------------------------------------------------------- variant selection
 
 TBilinearMixRow BilinearMix = BilinearMixCombine;
 TBoxAverage BoxAverage = BoxAveragePlain;
 TKernelColumns KernelColumns = KernelColumnsPlain;
+TKernelRow KernelRow = KernelRowPlain;
 
 namespace {
 TResampleVariant InstalledVariant = TResampleVariant::Plain;
@@ -239,6 +262,7 @@ bool InstallResampleVariant(TResampleVariant Variant)
         BilinearMix = BilinearMixCombine;
         BoxAverage = BoxAveragePlain;
         KernelColumns = KernelColumnsPlain;
+        KernelRow = KernelRowPlain;
         InstalledVariant = Variant;
         return true;
     }
@@ -248,6 +272,7 @@ bool InstallResampleVariant(TResampleVariant Variant)
     BilinearMix = BilinearMix256Sse2;
     BoxAverage = BoxAverageSse2;
     KernelColumns = KernelColumnsSse2;
+    KernelRow = KernelRowSse2;
     InstalledVariant = Variant;
     return true;
 #else

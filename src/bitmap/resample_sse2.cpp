@@ -126,3 +126,32 @@ void KernelColumnsSse2(const TColor32* const* Rows, const std::int32_t* Weights,
         }
     }
 }
+
+void KernelRowSse2(const std::int32_t* Acc, const std::int32_t* Start, const std::int32_t* Index,
+                   const std::int32_t* Weight, int Count, bool Clamp, TColor32* Out)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i top = _mm_set1_epi32(0xFF0000);
+    const __m128i low8 = _mm_set1_epi32(0xFF);
+    for (int c = 0; c < Count; ++c) {
+        // Channels 0 and 2 in the 64-bit lanes of one sum, 1 and 3 in the other; only the low
+        // 32 bits of each lane matter, and they are exact whatever the signs.
+        __m128i s02 = zero, s13 = zero;
+        for (std::int32_t k = Start[c]; k < Start[c + 1]; ++k) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Acc + Index[k]));
+            const __m128i w = _mm_set1_epi32(Weight[k]);
+            s02 = _mm_add_epi64(s02, _mm_mul_epu32(v, w));
+            s13 = _mm_add_epi64(s13, _mm_mul_epu32(_mm_srli_epi64(v, 32), w));
+        }
+        __m128i s = _mm_unpacklo_epi32(_mm_shuffle_epi32(s02, _MM_SHUFFLE(3, 1, 2, 0)),
+                                       _mm_shuffle_epi32(s13, _MM_SHUFFLE(3, 1, 2, 0)));
+        if (Clamp) {
+            s = _mm_and_si128(s, _mm_cmpgt_epi32(s, zero));
+            const __m128i over = _mm_cmpgt_epi32(s, top);
+            s = _mm_or_si128(_mm_andnot_si128(over, s), _mm_and_si128(over, top));
+        }
+        s = _mm_and_si128(_mm_srai_epi32(s, 16), low8);
+        s = _mm_packs_epi32(s, s);
+        Out[c] = static_cast<TColor32>(_mm_cvtsi128_si32(_mm_packus_epi16(s, s)));
+    }
+}
