@@ -51,7 +51,8 @@ TPreamble LinePreamble(TBitmap32& Bmp, int X1, int Y1, int X2, int Y2, TColor32 
         return TPreamble::Done;
     }
     const TRect& c = Bmp.ClipRect();
-    if (std::max(X1, X2) < c.Left || std::min(X1, X2) > std::int64_t(c.Right) - 1 || std::max(Y1, Y2) < c.Top ||
+    // An empty clip range is missed by every line.
+    if (c.Right <= c.Left || c.Bottom <= c.Top || std::max(X1, X2) < c.Left || std::min(X1, X2) > std::int64_t(c.Right) - 1 || std::max(Y1, Y2) < c.Top ||
         std::min(Y1, Y2) > std::int64_t(c.Bottom) - 1)
         return TPreamble::Done;
 

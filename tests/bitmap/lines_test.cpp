@@ -233,6 +233,8 @@ TEST(Lines, ChangeNotificationOnlyWhenDrawingStarts)
     b.SetClipRect({5, 5, 5, 15});
     b.DrawLineSmooth(5, 0, 5, 19, 0xFFFFFFFF, true); // smooth lines stop at an empty clip
     EXPECT_EQ(changes, 3);
+    b.DrawLineBlended(0, 0, 19, 17, 0xFFFFFFFF, true); // sloped lines miss an empty clip
+    EXPECT_EQ(changes, 3);
     b.DrawLineBlended(5, 0, 5, 19, 0xFFFFFFFF, true);
     EXPECT_EQ(changes, 4);
     for (int y = 0; y < 20; ++y)
@@ -273,10 +275,17 @@ TEST(Lines, ClippedLinesMatchTheWalkedLineInside)
         CopyPixels(want, b);
         want.SetCombineMode(b.CombineMode());
         want.SetClipRect(b.ClipRect());
-        // Mostly short lines near the bitmap, some reaching far outside it.
+        // Mostly short lines near the bitmap, some reaching far outside it, and some with
+        // extents up to 200000 passing through it.
         const int reach = iter % 5 == 0 ? 3000 : 30;
         auto coord = [&](int size) { return int(rng() % unsigned(size + 2 * reach)) - reach; };
-        const int x1 = coord(w), y1 = coord(h), x2 = coord(w), y2 = coord(h);
+        int x1 = coord(w), y1 = coord(h), x2 = coord(w), y2 = coord(h);
+        if (iter % 16 == 3) {
+            x1 = int(rng() % 200001) - 100000;
+            y1 = int(rng() % 200001) - 100000;
+            x2 = w - x1 + int(rng() % 41) - 20;
+            y2 = h - y1 + int(rng() % 41) - 20;
+        }
         const TColor32 value = rng() | 0x20000000;
         const bool last = rng() % 2;
         if (iter % 2 == 0) {
@@ -327,31 +336,6 @@ TEST(Lines, ClippedLineEqualsTheSameAreaOfAnUnclippedOne)
                 const TColor32 want = inside ? big.PixelAt(x + 100, y + 100) : before[std::size_t(y * 40 + x)];
                 ASSERT_EQ(small.PixelAt(x, y), want) << "iter " << iter << " at " << x << "," << y;
             }
-    }
-}
-
-TEST(Lines, LongLinesBeyond32768AreExact)
-{
-    std::mt19937 rng(9);
-    for (int iter = 0; iter < 200; ++iter) {
-        TBitmap32 b, want;
-        Randomize(b, 50, 50, rng);
-        CopyPixels(want, b);
-        auto far = [&] { return int(rng() % 200001) - 100000; };
-        // Lines through the bitmap's neighbourhood with extents up to 200000.
-        const int x1 = far(), y1 = far();
-        const int x2 = 25 + (25 - x1) + int(rng() % 41) - 20, y2 = 25 + (25 - y1) + int(rng() % 41) - 20;
-        const TColor32 value = rng();
-        if (x1 == x2 || y1 == y2)
-            continue;
-        if (iter % 2) {
-            b.DrawLineSmooth(x1, y1, x2, y2, value, true);
-            Apply(want, WalkSmooth(x1, y1, x2, y2, true), value);
-        } else {
-            b.DrawLineBlended(x1, y1, x2, y2, value, false);
-            Apply(want, WalkBlended(x1, y1, x2, y2, false), value);
-        }
-        ASSERT_EQ(Pixels(b), Pixels(want)) << "iter " << iter;
     }
 }
 
