@@ -139,17 +139,19 @@ void TBitmap32::DrawLineBlended(int X1, int Y1, int X2, int Y2, TColor32 Value, 
         const std::int64_t adv = 2 * r >= a ? 1 : 0;
         std::int64_t n = s.N1 + q + adv;
         std::int64_t e = 2 * b + 2 * r - a - 2 * a * adv;
-        std::int64_t m = s.M1 + k0;
+        // Pixel index of (major, minor), stepped along; only read when the minor is inside.
+        std::int64_t idx = (s.M1 + k0) * s.MajStride + n * s.MinStride;
         const TBlendMem blend = BlendColorIntoByMode[FCombineMode];
-        for (std::int64_t k = k0; k <= k1; ++k, ++m) {
+        for (std::int64_t k = k0; k <= k1; ++k, idx += s.MajStride) {
             if (n > s.MinHi)
                 break;
             if (n >= s.MinLo)
-                blend(Value, FBits[m * s.MajStride + n * s.MinStride]);
+                blend(Value, FBits[idx]);
             if (e < 0) {
                 e += 2 * b;
             } else {
                 ++n;
+                idx += s.MinStride;
                 e += 2 * b - 2 * a;
             }
         }
@@ -177,22 +179,27 @@ void TBitmap32::DrawLineSmooth(int X1, int Y1, int X2, int Y2, TColor32 Value, b
         const std::uint64_t start = std::uint64_t(k0) * g;
         std::uint32_t e = static_cast<std::uint32_t>(start & 0xFFFF);
         std::int64_t n = s.N1 + static_cast<std::int64_t>(start >> 16);
-        std::int64_t m = s.M1 + k0;
+        std::int64_t idx = (s.M1 + k0) * s.MajStride + n * s.MinStride;
+        const std::int64_t minStride = s.MinStride;
         const std::uint32_t step = static_cast<std::uint32_t>(g);
         const TBlendMemEx blend = BlendColorIntoScaledByMode[FCombineMode];
-        for (std::int64_t k = k0; k <= k1; ++k, ++m) {
+        for (std::int64_t k = k0; k <= k1; ++k, idx += s.MajStride) {
             if (n > s.MinHi)
                 break;
             const std::uint32_t cov = e >> 8;
-            const std::int64_t idx = m * s.MajStride + n * s.MinStride;
-            if (n >= s.MinLo)
+            if (n >= s.MinLo && n < s.MinHi) {
                 blend(Value, FBits[idx], GammaTable[255 - cov]);
-            if (n + 1 >= s.MinLo && n + 1 <= s.MinHi)
-                blend(Value, FBits[idx + s.MinStride], GammaTable[cov]);
+                blend(Value, FBits[idx + minStride], GammaTable[cov]);
+            } else if (n >= s.MinLo) {
+                blend(Value, FBits[idx], GammaTable[255 - cov]); // the neighbour is past the clip
+            } else if (n + 1 == s.MinLo) {
+                blend(Value, FBits[idx + minStride], GammaTable[cov]); // only the neighbour is inside
+            }
             e += step;
             if (e >= 65536) {
                 e -= 65536;
                 ++n;
+                idx += minStride;
             }
         }
         FinishColorOps();
