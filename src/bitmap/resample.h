@@ -2,6 +2,7 @@
 // resampling and the box-averaging draft, with the block average and the bilinear row mix
 // chosen once at start-up (plain or SSE2).
 #pragma once
+#include <cfloat>
 #include <cstdint>
 #include <vector>
 
@@ -9,6 +10,18 @@
 #include "bitmap/geometry.h"
 
 class TBitmap32;
+
+// The mappings and kernels are defined in single precision, each operation rounded. x87 code
+// keeps intermediates wider; a store through a volatile forces the rounding there.
+#if FLT_EVAL_METHOD == 0
+inline float Single(float V) { return V; }
+#else
+inline float Single(float V)
+{
+    volatile float r = V;
+    return r;
+}
+#endif
 
 // One source sample's share of a destination column (or row); Weight is 8.8 fixed point.
 struct TTap {

@@ -11,13 +11,18 @@
 namespace {
 
 constexpr float kPi = 3.14159265358979f;
+// Quotient constants held as singles (an x87 expression would keep them wider).
+constexpr float kTwoThirds = 2.0f / 3.0f;
+constexpr float kSixteenThirds = 16.0f / 3.0f;
+constexpr float kThirtyTwoThirds = 32.0f / 3.0f;
+constexpr float kMinusSevenThirds = -7.0f / 3.0f;
 
 float LinearKernel(float x)
 {
     if (x >= -1.0f && x < 0.0f)
-        return 1.0f + x;
+        return Single(1.0f + x);
     if (x >= 0.0f && x < 1.0f)
-        return 1.0f - x;
+        return Single(1.0f - x);
     return 0.0f;
 }
 
@@ -26,8 +31,8 @@ float BoxKernel(float x) { return (x > -0.5f && x <= 0.5f) ? 1.0f : 0.0f; }
 float CosineKernel(float x)
 {
     if (std::fabs(x) < 1.0f) {
-        const float px = kPi * x;
-        return (std::cos(px) + 1.0f) / 2.0f;
+        const float px = Single(kPi * x);
+        return Single(Single(Single(std::cos(px)) + 1.0f) / 2.0f);
     }
     return 0.0f;
 }
@@ -36,14 +41,14 @@ float SplineKernel(float x)
 {
     const float t = std::fabs(x);
     if (t < 1.0f) {
-        const float t2 = t * t;
-        const float t3 = t2 * t;
-        return 0.5f * t3 - t2 + 2.0f / 3.0f;
+        const float t2 = Single(t * t);
+        const float t3 = Single(t2 * t);
+        return Single(Single(Single(0.5f * t3) - t2) + kTwoThirds);
     }
     if (t < 2.0f) {
-        const float u = 2.0f - t;
-        const float u3 = u * u * u;
-        return u3 / 6.0f;
+        const float u = Single(2.0f - t);
+        const float u3 = Single(Single(u * u) * u);
+        return Single(u3 / 6.0f);
     }
     return 0.0f;
 }
@@ -52,27 +57,29 @@ float Sinc(float u)
 {
     if (u == 0.0f)
         return 1.0f;
-    const float pu = kPi * u;
-    return std::sin(pu) / pu;
+    const float pu = Single(kPi * u);
+    return Single(Single(std::sin(pu)) / pu);
 }
 
 float LanczosKernel(float x)
 {
     const float t = std::fabs(x);
     if (t < 3.0f)
-        return Sinc(t) * Sinc(t / 3.0f);
+        return Single(Sinc(t) * Sinc(Single(t / 3.0f)));
     return 0.0f;
 }
 
 float MitchellKernel(float x)
 {
     const float t = std::fabs(x);
-    const float t2 = t * t;
-    const float t3 = t2 * t;
+    const float t2 = Single(t * t);
+    const float t3 = Single(t2 * t);
     if (t < 1.0f)
-        return (7.0f * t3 - 12.0f * t2 + 16.0f / 3.0f) / 6.0f;
-    if (t < 2.0f)
-        return (-7.0f / 3.0f * t3 + 12.0f * t2 - 20.0f * t + 32.0f / 3.0f) / 6.0f;
+        return Single(Single(Single(Single(7.0f * t3) - Single(12.0f * t2)) + kSixteenThirds) / 6.0f);
+    if (t < 2.0f) {
+        const float a = Single(Single(kMinusSevenThirds * t3) + Single(12.0f * t2));
+        return Single(Single(Single(a - Single(20.0f * t)) + kThirtyTwoThirds) / 6.0f);
+    }
     return 0.0f;
 }
 
@@ -119,24 +126,24 @@ TTapTable BuildTapTable(int DstLo, int DstHi, int ClipLo, int ClipHi, int SrcLo,
         return table;
     }
     const TKernelEntry& row = RowOf(Filter);
-    const float scale = static_cast<float>(dstW) / static_cast<float>(srcW);
-    const float s = 1.0f / scale;
+    const float scale = Single(static_cast<float>(dstW) / static_cast<float>(srcW));
+    const float s = Single(1.0f / scale);
     const bool shrinking = scale < 1.0f;
-    const float reach = shrinking ? row.Radius * s : row.Radius;
+    const float reach = shrinking ? Single(row.Radius * s) : row.Radius;
     for (std::int64_t i = 0; i < clipW; ++i) {
         TTapList& list = table[static_cast<std::size_t>(i)];
-        const float pos = static_cast<float>(i + ClipLo - DstLo) + 0.5f;
-        const float c = static_cast<float>(SrcLo) - 0.5f + pos * s;
-        const auto first = static_cast<std::int64_t>(std::floor(c - reach));
-        const auto last = static_cast<std::int64_t>(std::ceil(c + reach));
+        const float pos = Single(static_cast<float>(i + ClipLo - DstLo) + 0.5f);
+        const float c = Single(Single(static_cast<float>(SrcLo) - 0.5f) + Single(pos * s));
+        const auto first = static_cast<std::int64_t>(std::floor(Single(c - reach)));
+        const auto last = static_cast<std::int64_t>(std::ceil(Single(c + reach)));
         for (std::int64_t j = first; j <= last; ++j) {
-            const float d = c - static_cast<float>(j);
+            const float d = Single(c - static_cast<float>(j));
             int w;
             if (shrinking) {
-                const float k = row.Kernel(d * scale);
-                w = RoundHalfEven(k * 256.0f * scale);
+                const float k = row.Kernel(Single(d * scale));
+                w = RoundHalfEven(Single(Single(k * 256.0f) * scale));
             } else {
-                w = RoundHalfEven(row.Kernel(d) * 256.0f);
+                w = RoundHalfEven(Single(row.Kernel(d) * 256.0f));
             }
             if (w != 0)
                 list.push_back(TTap{ClampIndex(j, SrcLo, SrcHi), w});
