@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -677,6 +678,33 @@ TEST_F(ResampleTest, TinyAndExtremeScalesStayInBounds)
                     ASSERT_EQ(dst.PixelAt(1, 1), src.PixelAt(0, 0)) << int(f) << " " << dw;
                 }
             }
+}
+
+TEST_F(ResampleTest, HugeDestinationRectanglesDrawOnlyTheClip)
+{
+    std::mt19937 rng(21);
+    TBitmap32 src;
+    Fill(src, 5, 4, rng);
+    const TRect huge[] = {{-1000000000, -7, 1000000000, 9},
+                          {-3, -1000000000, 12, 1000000000},
+                          {INT_MIN, INT_MIN, INT_MAX, INT_MAX}}; // too wide to map: nothing drawn
+    for (const TRect& r : huge)
+        for (TStretchFilter f : kAllFilters) {
+            TBitmap32 dst;
+            dst.SetSize(6, 6);
+            dst.Clear(0xDEADBEEF);
+            Transfer(dst, r, {1, 1, 5, 5}, src, src.BoundsRect(), f);
+            for (int y = 0; y < 6; ++y)
+                for (int x = 0; x < 6; ++x) {
+                    const bool inside = x >= 1 && x < 5 && y >= 1 && y < 5;
+                    if (!inside || r.Left == INT_MIN) {
+                        ASSERT_EQ(dst.PixelAt(x, y), 0xDEADBEEFu) << int(f) << " " << x << "," << y;
+                    }
+                }
+            if (r.Left != INT_MIN) {
+                EXPECT_NE(dst.PixelAt(2, 2), 0xDEADBEEFu) << int(f);
+            }
+        }
 }
 
 TEST_F(ResampleTest, SameBitmapAsSourceAndDestinationReadsTheOriginal)
