@@ -19,70 +19,52 @@ struct TPlot {
 
 // The lines walked step by step from their start point, without any clipping: the pixels and
 // weights every clipped drawing must reproduce inside its clip rectangle.
-std::vector<TPlot> WalkBlended(std::int64_t X1, std::int64_t Y1, std::int64_t X2, std::int64_t Y2, bool DrawLast)
+std::vector<TPlot> Walk(bool Smooth, std::int64_t X1, std::int64_t Y1, std::int64_t X2, std::int64_t Y2, bool DrawLast)
 {
     std::vector<TPlot> out;
     const std::int64_t sx = X2 < X1 ? -1 : 1, sy = Y2 < Y1 ? -1 : 1;
     std::int64_t ex = (X2 - X1) * sx, ey = (Y2 - Y1) * sy;
-    if (!DrawLast) {
-        if (ex > ey)
-            --ex;
-        else
-            --ey;
-    }
+    if (!DrawLast)
+        --(ex > ey ? ex : ey);
     if (ex <= 0 || ey <= 0)
         return out;
+    if (Smooth && ex == ey)
+        return Walk(false, X1, Y1, X1 + sx * ex, Y1 + sy * ey, DrawLast);
     const bool steep = ex < ey;
     const std::int64_t a = steep ? ey : ex, b = steep ? ex : ey;
+    auto at = [&](std::int64_t k, std::int64_t minor, int weight) {
+        return steep ? TPlot{X1 + sx * minor, Y1 + sy * k, weight} : TPlot{X1 + sx * k, Y1 + sy * minor, weight};
+    };
     std::int64_t e = 2 * b - a, n = 0;
+    const std::uint16_t g = static_cast<std::uint16_t>((b << 16) / a);
+    std::uint16_t acc = 0;
     for (std::int64_t k = 0; k <= a; ++k) {
-        out.push_back(steep ? TPlot{X1 + sx * n, Y1 + sy * k, 256} : TPlot{X1 + sx * k, Y1 + sy * n, 256});
-        if (e < 0) {
-            e += 2 * b;
-        } else {
-            ++n;
-            e += 2 * b - 2 * a;
+        if (!Smooth) {
+            out.push_back(at(k, n, 256));
+            if (e < 0) {
+                e += 2 * b;
+            } else {
+                ++n;
+                e += 2 * b - 2 * a;
+            }
+            continue;
         }
+        out.push_back(at(k, n, GammaTable[255 - (acc >> 8)]));
+        out.push_back(at(k, n + 1, GammaTable[acc >> 8]));
+        const std::uint16_t old = acc;
+        acc = static_cast<std::uint16_t>(acc + g);
+        if (acc <= old)
+            ++n;
     }
     return out;
 }
-
-std::vector<TPlot> WalkSmooth(std::int64_t X1, std::int64_t Y1, std::int64_t X2, std::int64_t Y2, bool DrawLast)
+std::vector<TPlot> WalkBlended(std::int64_t X1, std::int64_t Y1, std::int64_t X2, std::int64_t Y2, bool L)
 {
-    std::vector<TPlot> out;
-    const std::int64_t sx = X2 < X1 ? -1 : 1, sy = Y2 < Y1 ? -1 : 1;
-    std::int64_t ex = (X2 - X1) * sx, ey = (Y2 - Y1) * sy;
-    if (!DrawLast) {
-        if (ex > ey)
-            --ex;
-        else
-            --ey;
-    }
-    if (ex <= 0 || ey <= 0)
-        return out;
-    if (ex == ey)
-        return WalkBlended(X1, Y1, X1 + sx * ex, Y1 + sy * ey, DrawLast);
-    const bool steep = ex < ey;
-    const std::int64_t a = steep ? ey : ex, b = steep ? ex : ey;
-    const std::uint16_t g = static_cast<std::uint16_t>((b << 16) / a);
-    std::uint16_t e = 0;
-    std::int64_t n = 0;
-    for (std::int64_t k = 0; k <= a; ++k) {
-        const int c = e >> 8;
-        auto at = [&](std::int64_t minor) {
-            return steep ? TPlot{X1 + sx * minor, Y1 + sy * k, 0} : TPlot{X1 + sx * k, Y1 + sy * minor, 0};
-        };
-        TPlot p = at(n), q = at(n + 1);
-        p.Weight = GammaTable[255 - c];
-        q.Weight = GammaTable[c];
-        out.push_back(p);
-        out.push_back(q);
-        const std::uint16_t old = e;
-        e = static_cast<std::uint16_t>(e + g);
-        if (e <= old)
-            ++n;
-    }
-    return out;
+    return Walk(false, X1, Y1, X2, Y2, L);
+}
+std::vector<TPlot> WalkSmooth(std::int64_t X1, std::int64_t Y1, std::int64_t X2, std::int64_t Y2, bool L)
+{
+    return Walk(true, X1, Y1, X2, Y2, L);
 }
 
 // Applies recorded plots to a bitmap the way the line would, honouring the clip rectangle.
