@@ -16,6 +16,8 @@
 #include <pixman.h>
 #endif
 #if defined(HAVE_STB_RESIZE)
+// Static, so another benchmark file may carry its own copy.
+#define STB_IMAGE_RESIZE_STATIC
 #define STB_IMAGE_RESIZE_IMPLEMENTATION
 #define STBIR_ASSERT(x) ((void)0)
 #include <stb_image_resize.h>
