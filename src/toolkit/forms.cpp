@@ -49,6 +49,7 @@ int TForm::ShowModal()
         throw EInvalidOperation("Cannot make a visible window modal");
     FModalResult = mrNone;
     CreateHandles();
+    AdjustSize(); // a window created just now may have brought its frame
     ApplyPosition();
     FModal = true;
     FShown = true;
