@@ -387,6 +387,7 @@ TWinControl::~TWinControl()
         RemoveControl(c);
         TComponent::Free(c);
     }
+    TForm::ControlGone(this);
     plat::ControlDestroyed(*this);
     FImpl.reset();
 }

@@ -259,3 +259,48 @@ TEST_F(FormFrameTest, CaptureWrappersAndNestedModalForms)
 }
 
 } // namespace
+
+namespace {
+
+using FocusTest = HeadlessTest;
+
+TEST_F(FocusTest, KeysGoToTheFocusedControlOrTheForm)
+{
+    TComponentPtr<TForm> form(CreateFormOf<TForm>(nullptr));
+    auto* panel = new TWinControl(form.get());
+    panel->SetParent(form.get());
+    auto* field = new TWinControl(form.get());
+    field->SetParent(panel);
+    std::string log;
+    field->OnKeyDown = [&](TObject*, std::uint16_t& k, TShiftState) { log += "field " + std::to_string(k) + ";"; };
+    form->OnKeyDown = [&](TObject*, std::uint16_t& k, TShiftState) { log += "form " + std::to_string(k) + ";"; };
+    field->SetFocus();
+    EXPECT_TRUE(field->Focused());
+    headless::PostKeyDown(nullptr, 'A');
+    headless::PostCall([&] { field->Hide(); }); // focus can no longer stay there
+    headless::PostKeyDown(nullptr, 'B');
+    headless::PostCall([&] { form->SetKeyPreview(true); field->Show(); });
+    headless::PostKeyDown(nullptr, 'C'); // the form previews, then the field
+    headless::PostCall([&] { form->SetModalResult(mrOk); });
+    form->ShowModal();
+    EXPECT_EQ(log, "field 65;form 66;form 67;field 67;");
+}
+
+TEST_F(FocusTest, DestroyedFocusedControlLeavesNoDanglingFocus)
+{
+    TComponentPtr<TForm> form(CreateFormOf<TForm>(nullptr));
+    auto* panel = new TWinControl(form.get());
+    panel->SetParent(form.get());
+    auto* field = new TWinControl(nullptr); // owned by nobody, parented below the panel
+    field->SetParent(panel);
+    field->SetFocus();
+    panel->SetParent(nullptr); // the field is now off the form, but still its active control
+    EXPECT_EQ(form->ActiveControl(), field);
+    TComponent::Free(panel); // frees the field with it
+    EXPECT_EQ(form->ActiveControl(), nullptr);
+    headless::PostKeyDown(nullptr, 'A'); // reaches the form, not freed memory
+    headless::PostCall([&] { form->SetModalResult(mrOk); });
+    EXPECT_EQ(form->ShowModal(), mrOk);
+}
+
+} // namespace

@@ -261,7 +261,9 @@ void DeliverKey(const TEvent& E)
         TForm* f = RunningForm();
         if (!f)
             return;
-        to = f->ActiveControl() ? static_cast<TControl*>(f->ActiveControl()) : f;
+        // A focused control that can no longer take the focus has lost it to the form.
+        TWinControl* active = f->ActiveControl();
+        to = active && active->CanFocus() ? static_cast<TControl*>(active) : f;
     }
     TControlMessage m;
     m.Kind = E.Message;
