@@ -709,8 +709,12 @@ void PostChar(TWinControl* T, char C) { Post(KeyEvent(TMessageKind::Char, T, 0, 
 void PostKey(TWinControl* T, std::uint16_t Key, TShiftState Sh)
 {
     PostKeyDown(T, Key, Sh);
-    if (Key == VK_KEY_RETURN || Key == VK_KEY_ESCAPE || (Key >= 0x20 && Key < 0x7F))
+    // The character the platform's key translation makes of a virtual key, if any.
+    if (Key == VK_KEY_RETURN || Key == VK_KEY_ESCAPE || Key == VK_KEY_SPACE || Key == 8 || Key == 9 ||
+        (Key >= '0' && Key <= '9'))
         PostChar(T, static_cast<char>(Key));
+    else if (Key >= 'A' && Key <= 'Z')
+        PostChar(T, static_cast<char>(Sh & ssShift ? Key : Key - 'A' + 'a'));
     PostKeyUp(T, Key, Sh);
 }
 void PostSelect(TComboBox* Combo, int Index)
