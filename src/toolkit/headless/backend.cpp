@@ -520,8 +520,6 @@ void StopTimer(TTimer& Timer)
 {
     auto& t = S().Timers;
     t.erase(std::remove_if(t.begin(), t.end(), [&](const auto& x) { return x.Timer == &Timer; }), t.end());
-    auto& q = S().Queue;
-    (void)q;
 }
 
 int ScreenWidth() { return S().ScreenW; }
@@ -582,8 +580,10 @@ bool PlaceWindow(void* Window, void* InsertAfter, int X, int Y, int Cx, int Cy, 
             S().Placements.push_back({Window, InsertAfter, X, Y, Cx, Cy, Flags});
             if (!(Flags & SwpNoMove))
                 w.Bounds = TRect{X, Y, X + w.Bounds.Width(), Y + w.Bounds.Height()};
-            if (!(Flags & SwpNoSize))
-                w.Bounds.Right = w.Bounds.Left + Cx, w.Bounds.Bottom = w.Bounds.Top + Cy;
+            if (!(Flags & SwpNoSize)) {
+                w.Bounds.Right = w.Bounds.Left + Cx;
+                w.Bounds.Bottom = w.Bounds.Top + Cy;
+            }
             return true;
         }
     return false; // not a window
