@@ -154,7 +154,7 @@ bool FindPeResource(const std::vector<std::uint8_t>& File, const std::string& Ty
         std::vector<DirEntry> names;
         if (!ReadDirectory(r, base, limit, t.Offset, names)) return Error = "damaged resource directory", false;
         for (const DirEntry& n : names) {
-            if (n.Named || n.Id != Id || !n.IsDirectory) continue;
+            if (n.Named || (Id != 0 && n.Id != Id) || !n.IsDirectory) continue;
             std::vector<DirEntry> langs;
             if (!ReadDirectory(r, base, limit, n.Offset, langs) || langs.empty() ||
                 langs[0].IsDirectory)

@@ -11,7 +11,8 @@ struct PeResource {
     std::uint16_t Language = 0;
 };
 
-// Finds the resource of the named type (e.g. "PIPL") and numeric id; the first language
+// Finds the resource of the named type (e.g. "PIPL") and numeric id (0: the first id of
+// that type, as a host scanning for property lists takes it); the first language
 // found is taken. Returns false and sets Error when the file or the resource is not there.
 bool FindPeResource(const std::vector<std::uint8_t>& File, const std::string& Type,
                     std::uint16_t Id, PeResource& Out, std::string& Error);
