@@ -17,6 +17,13 @@ void WriteAt(void* Block, std::size_t Offset, const T& v) {
 }
 }  // namespace
 
+NoiseParameters* NoiseParametersOf(void* Block) {
+    return reinterpret_cast<NoiseParameters*>(static_cast<unsigned char*>(Block) + kParameterHeaderSize);
+}
+LineParameters* LineParametersOf(void* Block) {
+    return reinterpret_cast<LineParameters*>(static_cast<unsigned char*>(Block) + kParameterHeaderSize);
+}
+
 ParameterBlockHeader ReadParameterHeader(const void* Block) {
     return ReadAt<ParameterBlockHeader>(Block, 0);
 }
@@ -42,7 +49,14 @@ void InitNoiseParameters(void* Block) {
 
 void InitLineParameters(void* Block) {
     // Antialiased and interpolated, opaque black, scale 1.0, first scale mode, mid saturation.
-    WriteLineParameters(Block, LineParameters{1, 1, 0xFF000000u, 1.0f, 0, 127});
+    LineParameters p{};
+    p.Antialiased = 1;
+    p.Interpolated = 1;
+    p.SetDrawColor(0xFF000000u);
+    p.SetScale(1.0f);
+    p.ScaleMode = 0;
+    p.Saturation = 127;
+    WriteLineParameters(Block, p);
 }
 
 bool HandleProcsUsable(const HandleProcs* Procs) {

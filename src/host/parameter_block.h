@@ -3,12 +3,14 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include "host/pi_filter.h"
 
-// Packed, little-endian, no gaps. The tails sit right after two pointers, so their wider
-// fields are unaligned: read and write them only through the accessors below.
-#pragma pack(push, 1)
+// The block is packed and little-endian: a header of two pointers, then the filter's tail
+// with no gap. The tails are made of bytes only (alignment 1), so they can be used in place
+// at any address; their wider fields are read and written through memcpy accessors.
 struct ParameterBlockHeader {
     std::int16_t* ResultWord;
     ::FilterRecord* FilterRecord;
@@ -22,21 +24,41 @@ struct NoiseParameters {
     std::uint8_t Variation;
 };
 
-struct LineParameters {
+class LineParameters {
+public:
     std::uint8_t Antialiased;
     std::uint8_t Interpolated;
-    std::uint32_t DrawColor;
-    float Scale;
+
+    std::uint32_t DrawColor() const { return Load<std::uint32_t>(DrawColorBytes); }
+    void SetDrawColor(std::uint32_t Color) { Store(DrawColorBytes, Color); }
+    float Scale() const { return Load<float>(ScaleBytes); }
+    void SetScale(float Value) { Store(ScaleBytes, Value); }
+
+    std::uint8_t DrawColorBytes[4];  // 32-bit colour word, alpha byte = opacity
+    std::uint8_t ScaleBytes[4];      // IEEE single
     std::uint8_t ScaleMode;
     std::uint8_t Saturation;
+
+private:
+    template <typename T>
+    static T Load(const std::uint8_t* At) {
+        T v;
+        std::memcpy(&v, At, sizeof v);
+        return v;
+    }
+    template <typename T>
+    static void Store(std::uint8_t* At, T v) {
+        std::memcpy(At, &v, sizeof v);
+    }
 };
-#pragma pack(pop)
 
 static_assert(sizeof(ParameterBlockHeader) == 2 * sizeof(void*));
 static_assert(sizeof(NoiseParameters) == 5);
 static_assert(sizeof(LineParameters) == 12);
-static_assert(offsetof(LineParameters, DrawColor) == 2);
-static_assert(offsetof(LineParameters, Scale) == 6);
+static_assert(alignof(NoiseParameters) == 1 && alignof(LineParameters) == 1);
+static_assert(std::is_standard_layout_v<LineParameters>);
+static_assert(offsetof(LineParameters, DrawColorBytes) == 2);
+static_assert(offsetof(LineParameters, ScaleBytes) == 6);
 static_assert(offsetof(LineParameters, ScaleMode) == 10);
 static_assert(sizeof(float) == 4);
 
@@ -46,6 +68,10 @@ constexpr std::size_t kLineBlockSize = kParameterHeaderSize + sizeof(LineParamet
 
 ParameterBlockHeader ReadParameterHeader(const void* Block);
 void WriteParameterHeader(void* Block, const ParameterBlockHeader& Header);
+// The tails in place, for dialogs that edit their settings directly in the block.
+NoiseParameters* NoiseParametersOf(void* Block);
+LineParameters* LineParametersOf(void* Block);
+
 NoiseParameters ReadNoiseParameters(const void* Block);
 void WriteNoiseParameters(void* Block, const NoiseParameters& Params);
 LineParameters ReadLineParameters(const void* Block);

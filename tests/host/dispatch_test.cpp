@@ -245,7 +245,7 @@ TEST_F(DispatchTest, SecondStartReusesBlockWithoutInitialiser) {
     LineParameters p = ReadLineParameters(first);
     EXPECT_EQ(p.Saturation, 127);
     p.Saturation = 3;
-    p.Scale = 0.5f;
+    p.SetScale(0.5f);
     WriteLineParameters(first, p);
 
     record = fake_host::MakeRecord(&procs);
@@ -253,7 +253,7 @@ TEST_F(DispatchTest, SecondStartReusesBlockWithoutInitialiser) {
     EXPECT_EQ(CurrentParameterBlock, first);
     EXPECT_EQ(fake_host::State().New, 1);
     EXPECT_EQ(ReadLineParameters(first).Saturation, 3);
-    EXPECT_EQ(ReadLineParameters(first).Scale, 0.5f);
+    EXPECT_EQ(ReadLineParameters(first).Scale(), 0.5f);
     EXPECT_EQ(ReadParameterHeader(first).ResultWord, &res);
     EXPECT_EQ(fake_host::State().LastNewSize, static_cast<std::int32_t>(kLineBlockSize));
 }

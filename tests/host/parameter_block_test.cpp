@@ -56,7 +56,12 @@ TEST(ParameterLayout, UnalignedFieldsRoundTripAtOddAddresses) {
     alignas(8) unsigned char storage[64] = {};
     for (std::size_t offset = 1; offset < 4; ++offset) {
         void* block = storage + offset;
-        LineParameters in{0, 1, 0x80112233u, 2.5f, 3, 200};
+        LineParameters in{};
+        in.Interpolated = 1;
+        in.SetDrawColor(0x80112233u);
+        in.SetScale(2.5f);
+        in.ScaleMode = 3;
+        in.Saturation = 200;
         WriteLineParameters(block, in);
         const unsigned char* tail = storage + offset + kParameterHeaderSize;
         // Little-endian colour word at tail+2, float bits at tail+6.
@@ -67,10 +72,17 @@ TEST(ParameterLayout, UnalignedFieldsRoundTripAtOddAddresses) {
         EXPECT_EQ(bits, 0x40200000u);
         LineParameters out = ReadLineParameters(block);
         EXPECT_EQ(out.Interpolated, 1);
-        EXPECT_EQ(out.DrawColor, 0x80112233u);
-        EXPECT_EQ(out.Scale, 2.5f);
+        EXPECT_EQ(out.DrawColor(), 0x80112233u);
+        EXPECT_EQ(out.Scale(), 2.5f);
         EXPECT_EQ(out.ScaleMode, 3);
         EXPECT_EQ(out.Saturation, 200);
+
+        // Edited in place, seen by the copying accessor, and the other way round.
+        LineParameters* live = LineParametersOf(block);
+        EXPECT_EQ(live->Scale(), 2.5f);
+        live->SetDrawColor(0x01020304u);
+        EXPECT_EQ(ReadLineParameters(block).DrawColor(), 0x01020304u);
+        EXPECT_EQ(tail[2], 0x04);
 
         NoiseParameters n{1, 2, 3, 4, 5};
         WriteNoiseParameters(block, n);
@@ -78,6 +90,7 @@ TEST(ParameterLayout, UnalignedFieldsRoundTripAtOddAddresses) {
         EXPECT_EQ(back.Alpha, 1);
         EXPECT_EQ(back.Variation, 5);
         EXPECT_EQ(tail[4], 5);
+        EXPECT_EQ(NoiseParametersOf(block)->Blue, 4);
     }
 }
 
@@ -130,7 +143,7 @@ TEST_F(ParameterBlockTest, SecondStartKeepsTailAndRefreshesHeader) {
     ASSERT_NE(first, nullptr);
     LineParameters changed = ReadLineParameters(first);
     changed.Saturation = 9;
-    changed.DrawColor = 0x12345678u;
+    changed.SetDrawColor(0x12345678u);
     WriteLineParameters(first, changed);
     std::intptr_t kept = slot;
 
@@ -143,7 +156,7 @@ TEST_F(ParameterBlockTest, SecondStartKeepsTailAndRefreshesHeader) {
     EXPECT_EQ(fake_host::State().New, 1);
     EXPECT_EQ(otherResult, 0);
     EXPECT_EQ(ReadLineParameters(second).Saturation, 9);
-    EXPECT_EQ(ReadLineParameters(second).DrawColor, 0x12345678u);
+    EXPECT_EQ(ReadLineParameters(second).DrawColor(), 0x12345678u);
     ParameterBlockHeader header = ReadParameterHeader(second);
     EXPECT_EQ(header.ResultWord, &otherResult);
     EXPECT_EQ(header.FilterRecord, &other);
