@@ -1,0 +1,198 @@
+#include "toolkit/forms.h"
+
+#include "toolkit/application.h"
+#include "toolkit/platform.h"
+
+TForm::TForm(TComponent* AOwner) : TWinControl(AOwner)
+{
+    SetVisible(false);
+    SetBounds(0, 0, 320, 240);
+}
+
+TForm::~TForm() = default;
+
+void TForm::AfterConstruction()
+{
+    if (!OnCreate)
+        return;
+    try {
+        OnCreate(this);
+    } catch (...) {
+        Application->HandleException();
+    }
+}
+
+void TForm::BeforeDestruction()
+{
+    TWinControl::BeforeDestruction();
+    if (FDestroyRun)
+        return;
+    FDestroyRun = true;
+    if (FShown) {
+        FShown = false;
+        DoHide();
+    }
+    if (!OnDestroy)
+        return;
+    try {
+        OnDestroy(this);
+    } catch (...) {
+        Application->HandleException();
+    }
+}
+
+int TForm::ShowModal()
+{
+    if (FModal)
+        throw EInvalidOperation("Cannot make a visible window modal");
+    FModalResult = mrNone;
+    CreateHandles();
+    ApplyPosition();
+    FModal = true;
+    FShown = true;
+    SetVisible(true);
+    DoShow();
+    try {
+        plat::RunModalLoop(*this);
+    } catch (...) {
+        FModal = false;
+        FShown = false;
+        SetVisible(false);
+        throw;
+    }
+    FModal = false;
+    FShown = false;
+    SetVisible(false);
+    DoHide();
+    return FModalResult;
+}
+
+void TForm::Close()
+{
+    if (FModal)
+        FModalResult = mrCancel;
+    else
+        Hide();
+}
+
+void TForm::SetBorderStyle(TFormBorderStyle Value)
+{
+    if (Value == FBorderStyle)
+        return;
+    FBorderStyle = Value;
+    if (HandleAllocated()) {
+        std::uint32_t keep = WindowStyle() & ~(WS_STYLE_CAPTION | WS_STYLE_THICKFRAME | WS_STYLE_SYSMENU |
+                                               WS_STYLE_MINIMIZEBOX | WS_STYLE_MAXIMIZEBOX | DS_STYLE_MODALFRAME);
+        SetWindowStyle(keep | BorderStyleBits());
+    }
+}
+
+std::uint32_t TForm::BorderStyleBits() const
+{
+    switch (FBorderStyle) {
+    case bsNone: return 0;
+    case bsSingle: return WS_STYLE_CAPTION | WS_STYLE_SYSMENU | WS_STYLE_MINIMIZEBOX | WS_STYLE_MAXIMIZEBOX;
+    case bsSizeable:
+        return WS_STYLE_CAPTION | WS_STYLE_THICKFRAME | WS_STYLE_SYSMENU | WS_STYLE_MINIMIZEBOX | WS_STYLE_MAXIMIZEBOX;
+    case bsDialog: return WS_STYLE_CAPTION | WS_STYLE_SYSMENU | DS_STYLE_MODALFRAME;
+    case bsToolWindow: return WS_STYLE_CAPTION | WS_STYLE_SYSMENU;
+    case bsSizeToolWin: return WS_STYLE_CAPTION | WS_STYLE_THICKFRAME | WS_STYLE_SYSMENU;
+    }
+    return 0;
+}
+
+void TForm::SetActiveControl(TWinControl* Control)
+{
+    if (Control == FActiveControl)
+        return;
+    TWinControl* old = FActiveControl;
+    FActiveControl = Control;
+    if (old && old->OnExit)
+        old->OnExit(old);
+    if (Control && Control->OnEnter)
+        Control->OnEnter(Control);
+}
+
+bool TForm::DialogKey(std::uint16_t Key, TShiftState)
+{
+    if (Key != VK_KEY_RETURN && Key != VK_KEY_ESCAPE)
+        return false;
+    // A focused button takes Enter itself.
+    if (Key == VK_KEY_RETURN)
+        if (auto* b = dynamic_cast<IDialogButton*>(FActiveControl)) {
+            b->ClickByKey();
+            return true;
+        }
+    IDialogButton* found = nullptr;
+    // Search the control tree: buttons need not be owned by the form.
+    std::vector<TWinControl*> stack{this};
+    while (!stack.empty() && !found) {
+        TWinControl* w = stack.back();
+        stack.pop_back();
+        for (int i = w->ControlCount() - 1; i >= 0; --i) {
+            TControl* c = w->Controls(i);
+            if (auto* b = dynamic_cast<IDialogButton*>(c);
+                b && c->Visible() && c->Enabled() && (Key == VK_KEY_RETURN ? b->IsDefault() : b->IsCancel())) {
+                found = b;
+                break;
+            }
+            if (auto* cw = dynamic_cast<TWinControl*>(c); cw && cw->Visible())
+                stack.push_back(cw);
+        }
+    }
+    if (!found)
+        return false;
+    found->ClickByKey();
+    return true;
+}
+
+void TForm::PaintControl(TCanvas& Canvas)
+{
+    FCanvas = &Canvas;
+    try {
+        Canvas.Font.Assign(&Font());
+        Paint();
+    } catch (...) {
+        FCanvas = nullptr;
+        throw;
+    }
+    FCanvas = nullptr;
+}
+
+void TForm::Paint()
+{
+    if (OnPaint)
+        OnPaint(this);
+}
+
+void TForm::DoShow()
+{
+    if (OnShow)
+        OnShow(this);
+}
+
+void TForm::DoHide()
+{
+    if (OnHide)
+        OnHide(this);
+}
+
+void TForm::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TWinControl::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FActiveControl)
+        FActiveControl = nullptr;
+}
+
+void TForm::ApplyPosition()
+{
+    switch (FPosition) {
+    case poScreenCenter:
+    case poDesktopCenter:
+    case poMainFormCenter:
+    case poOwnerFormCenter:
+        SetBounds((plat::ScreenWidth() - Width()) / 2, (plat::ScreenHeight() - Height()) / 2, Width(), Height());
+        break;
+    default: break;
+    }
+}

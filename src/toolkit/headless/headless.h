@@ -1,0 +1,111 @@
+// The headless back end's test interface: a scripted event source that drives modal loops,
+// and records of what the program asked of the platform (message boxes, shell opens, window
+// moves), an in-memory registry and a list of other programs' windows.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bitmap/bitmap32.h"
+#include "toolkit/controls.h"
+#include "toolkit/platform.h"
+
+class TComboBox;
+class TTimer;
+
+namespace headless {
+
+// Forgets the script, the records, the registry, the windows list, capture, cursor and the
+// clock; sets the screen back to 1280 x 1024 at 32 bits.
+void Reset();
+
+// --- the script. Events are delivered in order by the modal loop (or ProcessMessages).
+// When the queue is empty and the modal result is still 0, the loop first delivers pending
+// paints, then ends as Cancel (2) instead of waiting.
+// Mouse positions are in Target's client coordinates; the event reaches the control that
+// the point falls on (or the capturing control), as the platform would route it.
+void PostMouseDown(TControl* Target, int X, int Y, TMouseButton Button = mbLeft, TShiftState Shift = 0);
+void PostMouseUp(TControl* Target, int X, int Y, TMouseButton Button = mbLeft, TShiftState Shift = 0);
+void PostMouseMove(TControl* Target, int X, int Y, TShiftState Shift = 0);
+void PostMouseWheel(TControl* Target, int X, int Y, int WheelDelta, TShiftState Shift = 0);
+// Down and up at the same point.
+void PostClick(TControl* Target, int X, int Y, TMouseButton Button = mbLeft);
+// Keys go to Target, or with null to the running form's active control (else the form).
+void PostKeyDown(TWinControl* Target, std::uint16_t Key, TShiftState Shift = 0);
+void PostKeyUp(TWinControl* Target, std::uint16_t Key, TShiftState Shift = 0);
+void PostChar(TWinControl* Target, char Char);
+// Down, char (for printable keys and Enter/Escape) and up.
+void PostKey(TWinControl* Target, std::uint16_t Key, TShiftState Shift = 0);
+// The user picks item Index of a drop-down list.
+void PostSelect(TComboBox* Combo, int Index);
+// A paint message now (in script order), whether or not the control is invalid.
+void PostPaint(TWinControl* Target);
+// One tick of a running timer (ignored when the timer is not running then).
+void PostTimerTick(TTimer* Timer);
+// Moves the clock on; every running timer ticks once per elapsed interval, in time order.
+void PostAdvanceTime(unsigned Milliseconds);
+// Closing through the window system.
+void PostClose(TForm* Form);
+// Runs arbitrary code inside the loop.
+void PostCall(std::function<void()> Call);
+std::size_t PendingEvents();
+// Milliseconds on the virtual clock.
+std::uint64_t Now();
+
+// --- painting
+// Controls marked for a paint message and not yet painted.
+bool PaintPending(const TWinControl* Control);
+// Delivers every pending paint of showing controls (what an idle loop does).
+void FlushPaints();
+// What the control drew at its last paint (its own size; empty before the first paint).
+const TBitmap32* Surface(const TWinControl* Control);
+int PaintCount(const TWinControl* Control);
+
+// --- screen
+void SetScreenSize(int Width, int Height);
+void SetScreenDepth(int Depth);
+// The control under the mouse as the back end tracks it (for enter/leave).
+TControl* HoverControl();
+
+// --- records
+struct TMessageBoxCall {
+    void* Owner;
+    std::string Text, Caption;
+    unsigned Flags;
+};
+struct TShellOpenCall {
+    void* Owner;
+    std::string Verb, File, Parameters, Directory;
+    int ShowCmd;
+};
+struct TWindowPlacement {
+    void* Window;
+    void* InsertAfter;
+    int X, Y, Cx, Cy;
+    unsigned Flags;
+};
+const std::vector<TMessageBoxCall>& MessageBoxes();
+const std::vector<TShellOpenCall>& ShellOpens();
+const std::vector<TWindowPlacement>& WindowPlacements();
+// What the next message boxes answer (default MsgBoxResultOk).
+void SetMessageBoxAnswer(int Answer);
+// What ShellOpen returns (default 42, success).
+void SetShellResult(std::intptr_t Result);
+
+// --- other programs' top-level windows, found by FindTopWindow.
+void* AddTopWindow(const std::string& Title, const std::string& ClassName = "");
+
+// --- the in-memory registry. Paths are backslash-separated, case-insensitive; subkeys
+// enumerate in insertion order.
+void RegistryAddKey(TRegistryRoot Root, const std::string& Path);
+void RegistrySetString(TRegistryRoot Root, const std::string& Path, const std::string& Name, const std::string& Value);
+// The key exists but cannot be opened (nor created over).
+void RegistryDenyOpen(TRegistryRoot Root, const std::string& Path);
+// No subkey can be created below the key.
+void RegistryDenyCreate(TRegistryRoot Root, const std::string& Path);
+bool RegistryKeyExists(TRegistryRoot Root, const std::string& Path);
+// Registry keys opened and not yet closed.
+int OpenRegistryKeyCount();
+
+} // namespace headless
