@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "toolkit/application.h"
+
 const FilterBinding NoiseBinding{InitNoiseParameters, kNoiseBlockSize, nullptr};
 const FilterBinding LineBinding{InitLineParameters, kLineBlockSize, nullptr};
 
@@ -21,7 +23,6 @@ const char* const AboutText =
     "Host interface declarations by the Vesper developers";
 
 AboutBoxHandler ShowAboutHandler = nullptr;
-ExceptionReporter ReportExceptionHandler = nullptr;
 
 namespace {
 void EmptyRequestRects(FilterRecord* Record) {
@@ -43,11 +44,11 @@ OSErr ReportEntryException(std::exception_ptr E) noexcept {
             std::rethrow_exception(E);
         } catch (const std::bad_alloc& e) {
             code = memFullErr;
-            if (ReportExceptionHandler) ReportExceptionHandler(&e);
+            Application->ShowException(e);
         } catch (const std::exception& e) {
-            if (ReportExceptionHandler) ReportExceptionHandler(&e);
+            Application->ShowException(e);
         } catch (...) {
-            if (ReportExceptionHandler) ReportExceptionHandler(nullptr);
+            Application->ShowException(Exception("Unknown exception"));
         }
     } catch (...) {
         // The report itself failed; the code still goes back to the host.
@@ -66,8 +67,11 @@ OSErr RunFilterDialog() {
     FilterRecord* record = HostContext.FilterRecord;
     if (!record) return filterBadParameters;
     if (record->planes > 4) return filterBadMode;
-    if (CurrentBinding.DialogClass)
-        outcome = HostResultForModalResult(CurrentBinding.DialogClass());
+    if (CurrentBinding.DialogClass) {
+        // Destroyed on every way out, also when the modal run throws.
+        TComponentPtr<TForm> dialog(CurrentBinding.DialogClass(nullptr));
+        if (dialog) outcome = HostResultForModalResult(dialog->ShowModal());
+    }
     // No more image data is wanted.
     EmptyRequestRects(record);
     return outcome;

@@ -4,22 +4,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
-#include <memory>
 
 #include "bitmap/geometry.h"
 #include "host/parameter_block.h"
 #include "host/pi_filter.h"
+#include "toolkit/forms.h"
 
-// A dialog class: creates the filter's dialog with no owner, runs it modally and destroys
-// it (also when the run throws), returning the modal result.
-using TDialogClass = int (*)();
-
-// The dialog class of a form type constructed from an owner and run by ShowModal().
-template <class TDialog>
-int RunModalDialog() {
-    std::unique_ptr<TDialog> dialog(new TDialog(nullptr));
-    return dialog->ShowModal();
-}
+// A dialog class is a form factory (TFormClass): it creates the filter's dialog with the
+// given owner, its creation handler already run. Binding one, e.g.
+// CreateFormOf<TNoiseForm>, is all a filter needs to run its dialog.
+using TDialogClass = TFormClass;
 
 struct FilterBinding {
     ParameterInitializer Initializer = nullptr;
@@ -58,13 +52,10 @@ VRect RectToVRect(const TRect& Rect);
 // The nine-line text of the about box.
 extern const char* const AboutText;
 
-// How the module shows things outside a dialog. The toolkit installs its about box and
-// exception box; while none is installed, nothing is shown.
+// How the about selector shows the about box; while none is installed, nothing is shown.
 using AboutBoxHandler = void (*)(const char* Text);
-using ExceptionReporter = void (*)(const std::exception* E);  // null for a foreign exception
 extern AboutBoxHandler ShowAboutHandler;
-extern ExceptionReporter ReportExceptionHandler;
 
-// Shows an exception through ReportExceptionHandler and returns the host code for it:
-// memFullErr for an allocation failure, filterBadParameters for everything else.
+// Shows an exception in the toolkit's exception box (Application) and returns the host code
+// for it: memFullErr for an allocation failure, filterBadParameters for everything else.
 OSErr ReportEntryException(std::exception_ptr E) noexcept;

@@ -34,3 +34,7 @@ set_target_properties(vesper_module PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/plugins)
 # The .def decides the export table; --kill-at keeps any decoration out of the names.
 target_link_options(vesper_module PRIVATE -Wl,--kill-at)
+
+add_test(NAME module.exports_and_imports
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DMODULE=$<TARGET_FILE:vesper_module>
+          -P ${CMAKE_CURRENT_LIST_DIR}/check_module.cmake)

@@ -8,32 +8,43 @@
 #include "host/fake_host.h"
 #include "host/filter_core.h"
 #include "host/module_entry.h"
+#include "toolkit/application.h"
+#include "toolkit/headless/headless.h"
 
 namespace {
 
-// A scripted dialog class: counts its runs and returns a chosen modal result or throws.
-struct ScriptedDialog {
-    static inline int Runs = 0;
-    static inline int ModalResult = 1;
+// A scripted dialog: ends its modal run with a chosen result as soon as it is shown. Its
+// factory can instead throw, as a failing construction would.
+class TScriptedForm : public TForm {
+public:
+    static inline int Created = 0;
+    static inline int Destroyed = 0;
+    static inline int ModalResultToGive = 1;
     static inline int Throw = 0;  // 1: runtime_error, 2: bad_alloc, 3: a plain int
     static inline void* BlockSeen = nullptr;
-    static int Run() {
-        ++Runs;
+    static inline bool CreateHandlerThrows = false;
+
+    explicit TScriptedForm(TComponent* Owner) : TForm(Owner) {
+        ++Created;
         BlockSeen = CurrentParameterBlock;
+        OnCreate = [](TObject*) {
+            if (CreateHandlerThrows) throw Exception("Source bitmap is nil or empty");
+        };
+        OnShow = [this](TObject*) { SetModalResult(ModalResultToGive); };
+    }
+    ~TScriptedForm() override { ++Destroyed; }
+
+    static TForm* Class(TComponent* Owner) {
         if (Throw == 1) throw std::runtime_error("Source bitmap is nil or empty");
         if (Throw == 2) throw std::bad_alloc();
         if (Throw == 3) throw 42;
-        return ModalResult;
+        return CreateFormOf<TScriptedForm>(Owner);
     }
 };
 
 struct Reports {
     static inline int Count = 0;
     static inline std::string Message;
-    static void Report(const std::exception* e) {
-        ++Count;
-        Message = e ? e->what() : "<foreign>";
-    }
 };
 
 struct AboutCalls {
@@ -49,24 +60,29 @@ class DispatchTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fake_host::Reset();
-        ScriptedDialog::Runs = 0;
-        ScriptedDialog::ModalResult = 1;
-        ScriptedDialog::Throw = 0;
-        ScriptedDialog::BlockSeen = nullptr;
+        headless::Reset();
+        TScriptedForm::Created = TScriptedForm::Destroyed = 0;
+        TScriptedForm::ModalResultToGive = 1;
+        TScriptedForm::Throw = 0;
+        TScriptedForm::BlockSeen = nullptr;
+        TScriptedForm::CreateHandlerThrows = false;
         Reports::Count = 0;
         Reports::Message.clear();
         AboutCalls::Count = 0;
-        ReportExceptionHandler = Reports::Report;
+        Application->OnException = [](const std::exception& e) {
+            ++Reports::Count;
+            Reports::Message = e.what();
+        };
         ShowAboutHandler = AboutCalls::Show;
     }
     void TearDown() override {
-        ReportExceptionHandler = nullptr;
+        Application->OnException = nullptr;
         ShowAboutHandler = nullptr;
         fake_host::Reset();
     }
     // Starts a filter bound to the scripted dialog, the way an entry point would.
     std::int16_t StartWithDialog(FilterRecord* r, std::intptr_t* data = nullptr) {
-        CurrentBinding = FilterBinding{InitNoiseParameters, kNoiseBlockSize, ScriptedDialog::Run};
+        CurrentBinding = FilterBinding{InitNoiseParameters, kNoiseBlockSize, TScriptedForm::Class};
         std::int16_t res = 0x7777;
         DispatchSelector(filterSelectorStart, r, data ? data : &slot, &res);
         return res;
@@ -134,11 +150,41 @@ TEST_F(DispatchTest, OtherSelectorsAnswerSuccessAndTouchNothing) {
     EXPECT_EQ(fake_host::State().New, 0);
 }
 
+TEST_F(DispatchTest, DialogIsDestroyedAfterEveryRun) {
+    for (int modal : {1, 2, 3}) {
+        record = fake_host::MakeRecord(&procs);
+        TScriptedForm::ModalResultToGive = modal;
+        StartWithDialog(&record);
+    }
+    EXPECT_EQ(TScriptedForm::Created, 3);
+    EXPECT_EQ(TScriptedForm::Destroyed, 3);
+}
+
+TEST_F(DispatchTest, CreationHandlerErrorIsShownAndRunGoesOn) {
+    // The toolkit shows the message and the dialog still runs to its modal result.
+    TScriptedForm::CreateHandlerThrows = true;
+    TScriptedForm::ModalResultToGive = 2;
+    EXPECT_EQ(StartWithDialog(&record), userCanceledErr);
+    EXPECT_EQ(Reports::Count, 1);
+    EXPECT_EQ(Reports::Message, "Source bitmap is nil or empty");
+    EXPECT_EQ(TScriptedForm::Destroyed, 1);
+    EXPECT_TRUE(fake_host::IsEmpty(record.inRect));
+}
+
+TEST_F(DispatchTest, ExceptionBoxShowsMessageWithoutHandler) {
+    Application->OnException = nullptr;
+    TScriptedForm::Throw = 1;
+    EXPECT_EQ(StartWithDialog(&record), filterBadParameters);
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::MessageBoxes()[0].Text, "Source bitmap is nil or empty");
+    EXPECT_EQ(headless::MessageBoxes()[0].Caption, Application->Title());
+}
+
 TEST_F(DispatchTest, MoreThanFourPlanesIsBadModeWithoutDialog) {
     record.planes = 5;
     EXPECT_EQ(StartWithDialog(&record), filterBadMode);
     EXPECT_EQ(static_cast<std::uint16_t>(filterBadMode), 0x8A6B);
-    EXPECT_EQ(ScriptedDialog::Runs, 0);
+    EXPECT_EQ(TScriptedForm::Created, 0);
     EXPECT_EQ(record.inRect.right, 4) << "rects must stay as the host set them";
     EXPECT_EQ(record.outRect.top, 5);
 }
@@ -146,10 +192,10 @@ TEST_F(DispatchTest, MoreThanFourPlanesIsBadModeWithoutDialog) {
 TEST_F(DispatchTest, FourPlanesRunsDialogAndEmptiesRects) {
     record.planes = 4;
     EXPECT_EQ(StartWithDialog(&record), noErr);
-    EXPECT_EQ(ScriptedDialog::Runs, 1);
+    EXPECT_EQ(TScriptedForm::Created, 1);
     EXPECT_TRUE(fake_host::IsEmpty(record.inRect));
     EXPECT_TRUE(fake_host::IsEmpty(record.outRect));
-    EXPECT_EQ(ScriptedDialog::BlockSeen, CurrentParameterBlock);
+    EXPECT_EQ(TScriptedForm::BlockSeen, CurrentParameterBlock);
     EXPECT_NE(CurrentParameterBlock, nullptr);
 }
 
@@ -166,7 +212,7 @@ TEST_F(DispatchTest, ModalResultsMapToHostCodes) {
         {1, noErr}, {2, userCanceledErr}, {3, userCanceledErr}, {0, userCanceledErr}, {9, userCanceledErr}};
     for (auto [modal, expected] : cases) {
         record = fake_host::MakeRecord(&procs);
-        ScriptedDialog::ModalResult = modal;
+        TScriptedForm::ModalResultToGive = modal;
         EXPECT_EQ(StartWithDialog(&record), expected) << "modal result " << modal;
         EXPECT_TRUE(fake_host::IsEmpty(record.outRect));
     }
@@ -188,7 +234,7 @@ TEST_F(DispatchTest, ExceptionsBecomeHostCodesAndAreReported) {
         {1, filterBadParameters}, {2, memFullErr}, {3, filterBadParameters}};
     for (auto [kind, expected] : cases) {
         record = fake_host::MakeRecord(&procs);
-        ScriptedDialog::Throw = kind;
+        TScriptedForm::Throw = kind;
         std::int16_t res = 0;
         EXPECT_NO_THROW(res = StartWithDialog(&record));
         EXPECT_EQ(res, expected) << "throw kind " << kind;
@@ -196,19 +242,20 @@ TEST_F(DispatchTest, ExceptionsBecomeHostCodesAndAreReported) {
         EXPECT_TRUE(fake_host::IsEmpty(record.outRect));
     }
     EXPECT_EQ(Reports::Count, 3);
-    EXPECT_EQ(Reports::Message, "<foreign>");
+    EXPECT_EQ(Reports::Message, "Unknown exception");
+    EXPECT_EQ(TScriptedForm::Created, 0);
 }
 
 TEST_F(DispatchTest, FailingReporterStillYieldsCode) {
-    ReportExceptionHandler = [](const std::exception*) { throw std::logic_error("box failed"); };
-    ScriptedDialog::Throw = 1;
+    Application->OnException = [](const std::exception&) { throw std::logic_error("box failed"); };
+    TScriptedForm::Throw = 1;
     EXPECT_EQ(StartWithDialog(&record), filterBadParameters);
 }
 
 TEST_F(DispatchTest, MissingParameterBlockIsOutOfMemoryWithoutDialog) {
     fake_host::State().FailNew = true;
     EXPECT_EQ(StartWithDialog(&record), memFullErr);
-    EXPECT_EQ(ScriptedDialog::Runs, 0);
+    EXPECT_EQ(TScriptedForm::Created, 0);
     EXPECT_EQ(CurrentParameterBlock, nullptr);
     EXPECT_EQ(slot, 0);
     EXPECT_TRUE(fake_host::IsEmpty(record.inRect));
