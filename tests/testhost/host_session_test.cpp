@@ -31,10 +31,10 @@ TEST(HostSession, ServesInputWithDummyPlanesAndPadding) {
         r->inLoPlane = 0;
         r->inHiPlane = 2;
         ASSERT_EQ(r->advanceState(), noErr);
-        ASSERT_NE(r->inData, nullptr);
+        auto* in = static_cast<std::uint8_t*>(r->inData);
+        ASSERT_NE(in, nullptr);
         EXPECT_EQ(r->inPreDummyPlanes, 1);
         EXPECT_EQ(r->inRowBytes, 3 * 6 + 3);
-        auto* in = static_cast<std::uint8_t*>(r->inData);
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 3; ++x) {
                 const std::uint8_t* px = in + y * r->inRowBytes + x * 6;
@@ -80,7 +80,8 @@ TEST(HostSession, BadRequestsGiveErrorAndNullBuffers) {
             r->inRect = bad;
             r->inHiPlane = 2;
             EXPECT_EQ(r->advanceState(), filterBadParameters);
-            EXPECT_EQ(r->inData, nullptr);
+            const void* inData = r->inData;  // packed field: copy before comparing
+            EXPECT_EQ(inData, nullptr);
         }
         r->inRect = Rect16{0, 0, 1, 1};
         r->inHiPlane = 3;  // a plane the image lacks
@@ -88,8 +89,9 @@ TEST(HostSession, BadRequestsGiveErrorAndNullBuffers) {
         r->inRect = Rect16{};
         r->maskRect = Rect16{0, 1, 2, 3};
         EXPECT_EQ(r->advanceState(), noErr);
-        ASSERT_NE(r->maskData, nullptr);
-        EXPECT_EQ(static_cast<std::uint8_t*>(r->maskData)[r->maskRowBytes + 1], 128);
+        auto* mask = static_cast<const std::uint8_t*>(r->maskData);
+        ASSERT_NE(mask, nullptr);
+        EXPECT_EQ(mask[r->maskRowBytes + 1], 128);
         r->maskRect = Rect16{};
         EXPECT_EQ(r->displayPixels(nullptr, nullptr, 0, 0, nullptr), filterBadParameters);
     };
