@@ -775,6 +775,8 @@ void SetScreenSize(int W, int H)
 }
 void SetScreenDepth(int D) { S().Depth = D; }
 TControl* HoverControl() { return S().Hover; }
+TForm* ModalForm() { return RunningForm(); }
+int LiveWindowCount() { return static_cast<int>(S().Windows.size()); }
 
 const std::vector<TMessageBoxCall>& MessageBoxes() { return S().Boxes; }
 const std::vector<TShellOpenCall>& ShellOpens() { return S().Shell; }
