@@ -12,6 +12,13 @@ std::mutex& LockCountGuard()
     static std::mutex guard;
     return guard;
 }
+
+// Each coordinate times 256; wraps instead of overflowing for bitmaps wider than 2^23.
+TRect ScaleRect256(const TRect& R)
+{
+    auto f = [](int v) { return static_cast<int>(static_cast<std::uint32_t>(v) << 8); };
+    return TRect{f(R.Left), f(R.Top), f(R.Right), f(R.Bottom)};
+}
 } // namespace
 
 // ---------------------------------------------------------------- TThreadPersistent
@@ -114,22 +121,29 @@ TBitmap32::~TBitmap32()
 
 void TBitmap32::ReallocStorage(int& Width, int& Height, int NewWidth, int NewHeight)
 {
-    DestroyDibStorage(FStorage);
-    FBits = nullptr;
-    Width = 0;
-    Height = 0;
     struct HandleChangeAtEnd {
         TBitmap32* self;
         ~HandleChangeAtEnd() { self->NotifyHandleChange(); }
     } atEnd{this};
-    if (NewWidth > 0 && NewHeight > 0) {
-        FBitmapInfo.biWidth = NewWidth;
-        FBitmapInfo.biHeight = -NewHeight;
-        FStorage = CreateDibStorage(NewWidth, NewHeight);
-        FBits = FStorage.Bits;
-        Width = NewWidth;
-        Height = NewHeight;
-    }
+    DestroyDibStorage(FStorage);
+    FBits = nullptr;
+    Width = 0;
+    Height = 0;
+    // The clip rectangle follows the (now empty) bounds at once, so a failed allocation
+    // cannot leave clipped drawing aimed at the freed pixels.
+    ResetClipRect();
+    if (NewWidth <= 0 || NewHeight <= 0)
+        return;
+    // The pixel byte count must fit the signed 32-bit sizes of DIB sections and BMP files.
+    if (static_cast<std::uint64_t>(NewWidth) * static_cast<std::uint64_t>(NewHeight) * sizeof(TColor32) >
+        static_cast<std::uint64_t>(INT32_MAX))
+        throw EOutOfResources("Can't allocate the DIB handle");
+    FBitmapInfo.biWidth = NewWidth;
+    FBitmapInfo.biHeight = -NewHeight;
+    FStorage = CreateDibStorage(NewWidth, NewHeight);
+    FBits = FStorage.Bits;
+    Width = NewWidth;
+    Height = NewHeight;
     ResetClipRect();
 }
 
@@ -147,7 +161,7 @@ void TBitmap32::ResetClipRect()
 {
     FClipRect = BoundsRect();
     FFixedClipRect = RectToFixed(FClipRect);
-    FClipRect256 = TRect{FClipRect.Left * 256, FClipRect.Top * 256, FClipRect.Right * 256, FClipRect.Bottom * 256};
+    FClipRect256 = ScaleRect256(FClipRect);
     FClipping = false;
 }
 
@@ -157,7 +171,7 @@ void TBitmap32::SetClipRect(const TRect& R)
     IntersectRects(r, R, BoundsRect());
     FClipRect = r;
     FFixedClipRect = RectToFixed(FClipRect);
-    FClipRect256 = TRect{r.Left * 256, r.Top * 256, r.Right * 256, r.Bottom * 256};
+    FClipRect256 = ScaleRect256(r);
     FClipping = !SameRect(FClipRect, BoundsRect());
 }
 
@@ -232,6 +246,8 @@ void TBitmap32::SetAllAlpha(std::uint8_t Alpha)
     NotifyChange();
 }
 
+// The unclipped spans trust the caller: every pixel of the span must lie in the bitmap.
+
 void TBitmap32::FillRowSpan(int X1, int Y, int X2, TColor32 Value)
 {
     FillColorRun(PixelPointer(X1, Y), X2 - X1 + 1, Value);
@@ -251,7 +267,7 @@ void TBitmap32::BlendRowSpan(int X1, int Y, int X2, TColor32 Value)
         return;
     TBlendMem blend = BlendColorIntoByMode[FCombineMode];
     TColor32* p = PixelPointer(X1, Y);
-    for (int i = X1; i <= X2; ++i, ++p)
+    for (int n = X2 - X1 + 1; n > 0; --n, ++p)
         blend(Value, *p);
     FinishColorOps();
 }
@@ -267,7 +283,7 @@ void TBitmap32::BlendRowSpanClipped(int X1, int Y, int X2, TColor32 Value)
 void TBitmap32::FillColumnSpan(int X, int Y1, int Y2, TColor32 Value)
 {
     TColor32* p = PixelPointer(X, Y1);
-    for (int y = Y1; y <= Y2; ++y, p += FWidth)
+    for (int n = Y2 - Y1 + 1; n > 0; --n, p += FWidth)
         *p = Value;
 }
 
@@ -285,7 +301,7 @@ void TBitmap32::BlendColumnSpan(int X, int Y1, int Y2, TColor32 Value)
         return;
     TBlendMem blend = BlendColorIntoByMode[FCombineMode];
     TColor32* p = PixelPointer(X, Y1);
-    for (int y = Y1; y <= Y2; ++y, p += FWidth)
+    for (int n = Y2 - Y1 + 1; n > 0; --n, p += FWidth)
         blend(Value, *p);
     FinishColorOps();
 }
@@ -305,11 +321,65 @@ void TBitmap32::FillRectUnclipped(int X1, int Y1, int X2, int Y2, TColor32 Value
     NotifyChange();
 }
 
+bool TBitmap32::MissesClipRect(int X1, int Y1, int X2, int Y2) const
+{
+    // An empty clip rectangle (as an empty bitmap has) contains nothing to draw on.
+    const TRect& c = FClipRect;
+    return RectIsEmpty(c) || X1 >= X2 || Y1 >= Y2 || X2 <= c.Left || X1 >= c.Right || Y2 <= c.Top || Y1 >= c.Bottom;
+}
+
 void TBitmap32::FillRectClipped(int X1, int Y1, int X2, int Y2, TColor32 Value)
 {
-    const TRect& c = FClipRect;
-    if (X1 >= X2 || Y1 >= Y2 || X2 <= c.Left || X1 >= c.Right || Y2 <= c.Top || Y1 >= c.Bottom)
+    if (MissesClipRect(X1, Y1, X2, Y2))
         return;
+    const TRect& c = FClipRect;
     FillRectUnclipped(std::max(X1, c.Left), std::max(Y1, c.Top), std::min(X2, c.Right), std::min(Y2, c.Bottom),
                       Value);
+}
+
+// Heights and widths are taken in 64 bits: X1 and X2 may be any two ints.
+void TBitmap32::FrameRectClipped(int X1, int Y1, int X2, int Y2, TColor32 Value)
+{
+    if (MissesClipRect(X1, Y1, X2, Y2))
+        return;
+    const std::int64_t w = static_cast<std::int64_t>(X2) - X1;
+    const std::int64_t h = static_cast<std::int64_t>(Y2) - Y1;
+    FillRowSpanClipped(X1, Y1, X2 - 1, Value);
+    if (h > 1)
+        FillRowSpanClipped(X1, Y2 - 1, X2 - 1, Value);
+    if (h > 2) {
+        FillColumnSpanClipped(X1, Y1 + 1, Y2 - 2, Value);
+        if (w > 1)
+            FillColumnSpanClipped(X2 - 1, Y1 + 1, Y2 - 2, Value);
+    }
+    NotifyChange();
+}
+
+void TBitmap32::RaiseRect(int X1, int Y1, int X2, int Y2, int Contrast)
+{
+    if (MissesClipRect(X1, Y1, X2, Y2))
+        return;
+    if (Contrast != 0) {
+        // Percent to alpha; 64-bit so that any contrast clamps instead of overflowing, and
+        // integer division truncating toward zero as the weights are defined.
+        const std::int64_t k = Contrast;
+        auto alpha = [](std::int64_t v) { return static_cast<TColor32>(v < 0 ? 0 : (v > 255 ? 255 : v)); };
+        TColor32 topLeft, bottomRight;
+        if (k > 0) {
+            topLeft = 0x00FFFFFFu | alpha(k * 512 / 100) << 24;
+            bottomRight = alpha(k * 255 / 100) << 24;
+        } else {
+            topLeft = alpha(-k * 255 / 100) << 24;
+            bottomRight = 0x00FFFFFFu | alpha(-k * 512 / 100) << 24;
+        }
+        BlendRowSpanClipped(X1, Y1, X2 - 1, topLeft);
+        BlendRowSpanClipped(X1, Y2 - 1, X2 - 1, bottomRight);
+        // The side columns run between the two rows; a rectangle of two rows or fewer has
+        // none (a reversed span would be put in order and reach outside the rectangle).
+        if (static_cast<std::int64_t>(Y2) - Y1 > 2) {
+            BlendColumnSpanClipped(X1, Y1 + 1, Y2 - 2, topLeft);
+            BlendColumnSpanClipped(X2 - 1, Y1 + 1, Y2 - 2, bottomRight);
+        }
+    }
+    NotifyChange();
 }

@@ -102,6 +102,9 @@ public:
     void SetPixelBlended(int X, int Y, TColor32 Value);
 
     // --- fills and spans (x1..x2, y1..y2 inclusive unless stated)
+    // The unclipped forms (FillRowSpan, BlendRowSpan, FillColumnSpan, BlendColumnSpan,
+    // FillRectUnclipped) are caller-checked: every pixel they touch must lie in the bitmap.
+    // The clipped forms accept any int coordinates and never write outside ClipRect.
     void Clear(TColor32 Color);
     void SetAllAlpha(std::uint8_t Alpha);
     void MakeOpaque() { SetAllAlpha(255); }
@@ -113,7 +116,8 @@ public:
     void FillColumnSpanClipped(int X, int Y1, int Y2, TColor32 Value);
     void BlendColumnSpan(int X, int Y1, int Y2, TColor32 Value);
     void BlendColumnSpanClipped(int X, int Y1, int Y2, TColor32 Value);
-    // Rectangles: right and bottom exclusive.
+    // Rectangles: right and bottom exclusive. RaiseRect's contrast is in percent: positive
+    // lightens the top and left edges and darkens the bottom and right ones.
     void FillRectUnclipped(int X1, int Y1, int X2, int Y2, TColor32 Value);
     void FillRectClipped(int X1, int Y1, int X2, int Y2, TColor32 Value);
     void FrameRectClipped(int X1, int Y1, int X2, int Y2, TColor32 Value);
@@ -176,6 +180,11 @@ protected:
     void DefineProperties(TFiler* Filer) override;
 
 private:
+    // True when the rectangle is empty or wholly outside ClipRect.
+    bool MissesClipRect(int X1, int Y1, int X2, int Y2) const;
+    // The body of Assign, run inside its update bracket.
+    void AssignInUpdate(TPersistent* Source);
+
     TDibStorage FStorage;
     TColor32* FBits = nullptr;
     TBitmapInfoHeader FBitmapInfo;

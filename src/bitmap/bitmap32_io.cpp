@@ -1,5 +1,6 @@
 // Copying a TBitmap32 in and out: assign, BMP output, stored pixel data, content comparison.
 #include <cstring>
+#include <typeinfo>
 
 #include "bitmap/bitmap32.h"
 #include "bitmap/bmp_writer.h"
@@ -7,14 +8,19 @@
 void TBitmap32::Assign(TPersistent* Source)
 {
     BeginUpdate();
-    struct EndAndNotify {
-        TBitmap32* self;
-        ~EndAndNotify() noexcept(false)
-        {
-            self->EndUpdate();
-            self->NotifyChange();
-        }
-    } atEnd{this};
+    try {
+        AssignInUpdate(Source);
+    } catch (...) {
+        EndUpdate();
+        NotifyChange();
+        throw;
+    }
+    EndUpdate();
+    NotifyChange();
+}
+
+void TBitmap32::AssignInUpdate(TPersistent* Source)
+{
     if (!Source) {
         SetSize(0, 0);
         return;
@@ -45,27 +51,42 @@ void TBitmap32::AssignTo(TPersistent* Dest)
     TPersistent::AssignTo(Dest);
 }
 
+namespace {
+void PutLE32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+std::int32_t GetLE32(const std::uint8_t* p)
+{
+    return static_cast<std::int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+}
+} // namespace
+
+// Width and height as little-endian 32-bit words, then the pixels as they lie in memory.
 void TBitmap32::WritePixelData(TStream& Stream)
 {
-    std::int32_t w = FWidth, h = FHeight;
-    Stream.WriteBuffer(&w, 4);
-    Stream.WriteBuffer(&h, 4);
+    std::uint8_t size[8];
+    PutLE32(size, static_cast<std::uint32_t>(FWidth));
+    PutLE32(size + 4, static_cast<std::uint32_t>(FHeight));
+    Stream.WriteBuffer(size, sizeof size);
     if (!IsEmpty())
         Stream.WriteBuffer(FBits, static_cast<std::size_t>(FWidth) * FHeight * sizeof(TColor32));
 }
 
 void TBitmap32::ReadPixelData(TStream& Stream)
 {
-    struct NotifyAtEnd {
-        TBitmap32* self;
-        ~NotifyAtEnd() { self->NotifyChange(); }
-    } atEnd{this};
-    std::int32_t w = 0, h = 0;
-    Stream.ReadBuffer(&w, 4);
-    Stream.ReadBuffer(&h, 4);
-    SetSize(w, h);
-    if (!IsEmpty())
-        Stream.ReadBuffer(FBits, static_cast<std::size_t>(FWidth) * FHeight * sizeof(TColor32));
+    try {
+        std::uint8_t size[8];
+        Stream.ReadBuffer(size, sizeof size);
+        SetSize(GetLE32(size), GetLE32(size + 4));
+        if (!IsEmpty())
+            Stream.ReadBuffer(FBits, static_cast<std::size_t>(FWidth) * FHeight * sizeof(TColor32));
+    } catch (...) {
+        NotifyChange();
+        throw;
+    }
+    NotifyChange();
 }
 
 void TBitmap32::DefineProperties(TFiler* Filer)
@@ -94,7 +115,7 @@ void TBitmap32::SaveToFile(const std::string& FileName)
 bool TBitmap32::SameContentAs(TPersistent* Other)
 {
     auto* other = dynamic_cast<TBitmap32*>(Other);
-    if (!other || std::strcmp(other->ClassName(), ClassName()) != 0)
+    if (!other || typeid(*other) != typeid(*this))
         return false;
     if (IsEmpty() || other->IsEmpty())
         return IsEmpty() && other->IsEmpty();

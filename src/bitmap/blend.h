@@ -74,3 +74,9 @@ inline void BlendRun(const TColor32* S, TColor32* D, int N) { ColorOps.BlendRun(
 inline void BlendRunScaled(const TColor32* S, TColor32* D, int N, TColor32 M) { ColorOps.BlendRunScaled(S, D, N, M); }
 inline TColor32 MergeColors(TColor32 F, TColor32 B) { return ColorOps.MergeColors(F, B); }
 inline void MergeColorInto(TColor32 F, TColor32& B) { ColorOps.MergeColorInto(F, B); }
+inline TColor32 MergeColorsScaled(TColor32 F, TColor32 B, TColor32 M) { return ColorOps.MergeColorsScaled(F, B, M); }
+inline void MergeColorIntoScaled(TColor32 F, TColor32& B, TColor32 M) { ColorOps.MergeColorIntoScaled(F, B, M); }
+inline void MergeRun(const TColor32* S, TColor32* D, int N) { ColorOps.MergeRun(S, D, N); }
+inline void MergeRunScaled(const TColor32* S, TColor32* D, int N, TColor32 M) { ColorOps.MergeRunScaled(S, D, N, M); }
+inline TColor32 CombineMergeColors(TColor32 X, TColor32 Y, TColor32 W) { return ColorOps.CombineMergeColors(X, Y, W); }
+inline void CombineMergeColorInto(TColor32 X, TColor32& Y, TColor32 W) { ColorOps.CombineMergeColorInto(X, Y, W); }

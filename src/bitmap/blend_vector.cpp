@@ -1,6 +1,7 @@
 // The vector arithmetic set: the V-form weighting on all four channels, computed exactly as
 // 16-bit lanes would compute it.
 #include "bitmap/blend_sets.h"
+#include "bitmap/cpu_features.h"
 
 using vector_rules::V;
 
@@ -123,8 +124,21 @@ TColorOps MakeVectorOps()
 
 } // namespace
 
-const TColorOps& VectorColorOps()
+const TColorOps& PortableVectorColorOps()
 {
     static const TColorOps ops = MakeVectorOps();
+    return ops;
+}
+
+const TColorOps& VectorColorOps()
+{
+    static const TColorOps ops = [] {
+        TColorOps o = MakeVectorOps();
+#if defined(VESPER_X86)
+        if (CpuHasFeature(TCpuFeature::SSE2))
+            InstallVectorSse2(o);
+#endif
+        return o;
+    }();
     return ops;
 }
