@@ -90,3 +90,96 @@ void TComponent::Free(TComponent* Instance)
 }
 
 void TComponent::Notification(TComponent*, TOperation) {}
+
+std::string Trim(const std::string& S)
+{
+    std::size_t b = 0, e = S.size();
+    while (b < e && static_cast<unsigned char>(S[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(S[e - 1]) <= ' ')
+        --e;
+    return S.substr(b, e - b);
+}
+
+void TStringList::IndexError(int Index)
+{
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+}
+
+const std::string& TStringList::Strings(int Index) const
+{
+    if (Index < 0 || Index >= Count())
+        IndexError(Index);
+    return FItems[static_cast<std::size_t>(Index)];
+}
+
+void TStringList::SetStrings(int Index, const std::string& Value)
+{
+    if (Index < 0 || Index >= Count())
+        IndexError(Index);
+    FItems[static_cast<std::size_t>(Index)] = Value;
+}
+
+int TStringList::Add(const std::string& S)
+{
+    FItems.push_back(S);
+    return Count() - 1;
+}
+
+void TStringList::Insert(int Index, const std::string& S)
+{
+    if (Index < 0 || Index > Count())
+        IndexError(Index);
+    FItems.insert(FItems.begin() + Index, S);
+}
+
+void TStringList::Delete(int Index)
+{
+    if (Index < 0 || Index >= Count())
+        IndexError(Index);
+    FItems.erase(FItems.begin() + Index);
+}
+
+int TStringList::IndexOf(const std::string& S) const
+{
+    for (int i = 0; i < Count(); ++i)
+        if (SameText(FItems[static_cast<std::size_t>(i)], S))
+            return i;
+    return -1;
+}
+
+std::string TStringList::Text() const
+{
+    std::string out;
+    for (const std::string& s : FItems)
+        out += s + "\r\n";
+    return out;
+}
+
+void TStringList::SetText(const std::string& Value)
+{
+    FItems.clear();
+    std::string cur;
+    for (std::size_t i = 0; i < Value.size(); ++i) {
+        char c = Value[i];
+        if (c == '\r' || c == '\n') {
+            FItems.push_back(cur);
+            cur.clear();
+            if (c == '\r' && i + 1 < Value.size() && Value[i + 1] == '\n')
+                ++i;
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty())
+        FItems.push_back(cur);
+}
+
+void TStringList::Assign(TPersistent* Source)
+{
+    if (auto* s = dynamic_cast<TStringList*>(Source)) {
+        FItems = s->FItems;
+        return;
+    }
+    TPersistent::Assign(Source);
+}

@@ -72,3 +72,32 @@ T* CreateComponent(Args&&... args)
 
 // Compares two names the way component and handler names compare: ASCII case-insensitive.
 bool SameText(const std::string& A, const std::string& B);
+
+// Removes leading and trailing blanks and control characters (everything up to ' ').
+std::string Trim(const std::string& S);
+
+// An ordered list of strings.
+class TStringList : public TPersistent {
+public:
+    VP_CLASS_NAME(TStringList)
+    int Count() const { return static_cast<int>(FItems.size()); }
+    // Raise EListError "List index out of bounds (<Index>)" outside 0..Count-1.
+    const std::string& Strings(int Index) const;
+    void SetStrings(int Index, const std::string& Value);
+    const std::string& operator[](int Index) const { return Strings(Index); }
+    int Add(const std::string& S);
+    void Insert(int Index, const std::string& S); // Index may equal Count
+    void Delete(int Index);
+    void Clear() { FItems.clear(); }
+    // Case-insensitive; -1 when absent.
+    int IndexOf(const std::string& S) const;
+    // The lines joined, each followed by CR LF; setting splits at CR LF, CR or LF.
+    std::string Text() const;
+    void SetText(const std::string& Value);
+    const std::vector<std::string>& Items() const { return FItems; }
+    void Assign(TPersistent* Source) override;
+
+private:
+    [[noreturn]] static void IndexError(int Index);
+    std::vector<std::string> FItems;
+};

@@ -1,6 +1,8 @@
 #include "toolkit/forms.h"
 
 #include "toolkit/application.h"
+#include "toolkit/formloader.h"
+#include "toolkit/resources.h"
 #include "toolkit/platform.h"
 
 TForm::TForm(TComponent* AOwner) : TWinControl(AOwner)
@@ -194,5 +196,36 @@ void TForm::ApplyPosition()
         SetBounds((plat::ScreenWidth() - Width()) / 2, (plat::ScreenHeight() - Height()) / 2, Width(), Height());
         break;
     default: break;
+    }
+}
+
+std::string TForm::HandlerKey(const std::string& Name)
+{
+    std::string k = Name;
+    for (char& c : k)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return k;
+}
+
+const std::any* TForm::FindHandler(const std::string& Name) const
+{
+    auto it = FHandlers.find(HandlerKey(Name));
+    return it == FHandlers.end() ? nullptr : &it->second;
+}
+
+void TForm::LoadFromDescription(const std::string& Text) { LoadFormDescription(*this, Text); }
+
+void TForm::LoadFromResource(const std::string& Name) { LoadFromDescription(LoadRawResource(Name)); }
+
+void TForm::BindFields()
+{
+    for (auto& [key, field] : FFields) {
+        TComponent* c = FindComponent(field.Name);
+        if (!c)
+            throw EFormDescriptionError("Field " + field.Name + " of " + ClassName() + " is not in the form description");
+        if (!field.Bind(c))
+            throw EFormDescriptionError("Field " + field.Name + " of " + ClassName() + " does not fit the " +
+                                        c->ClassName() + " of the form description");
     }
 }

@@ -1,5 +1,8 @@
 // Forms: top-level windows run modally, with creation, destroy and paint handlers.
 #pragma once
+#include <any>
+#include <functional>
+#include <map>
 #include <string>
 
 #include "toolkit/controls.h"
@@ -71,6 +74,39 @@ public:
     // Enter the default button. Returns true when a button took the key.
     bool DialogKey(std::uint16_t Key, TShiftState Shift);
 
+    // Handlers a stored description may name ("OnClick = Button4Click"). Other handler types
+    // (the widgets' own events) go through RegisterHandlerOf<EventType>.
+    void RegisterHandler(const std::string& Name, TNotifyEvent Handler) { RegisterHandlerOf<TNotifyEvent>(Name, std::move(Handler)); }
+    void RegisterHandler(const std::string& Name, TMouseEvent Handler) { RegisterHandlerOf<TMouseEvent>(Name, std::move(Handler)); }
+    void RegisterHandler(const std::string& Name, TMouseMoveEvent Handler) { RegisterHandlerOf<TMouseMoveEvent>(Name, std::move(Handler)); }
+    void RegisterHandler(const std::string& Name, TMouseWheelEvent Handler) { RegisterHandlerOf<TMouseWheelEvent>(Name, std::move(Handler)); }
+    void RegisterHandler(const std::string& Name, TKeyEvent Handler) { RegisterHandlerOf<TKeyEvent>(Name, std::move(Handler)); }
+    void RegisterHandler(const std::string& Name, TKeyPressEvent Handler) { RegisterHandlerOf<TKeyPressEvent>(Name, std::move(Handler)); }
+    template <class E>
+    void RegisterHandlerOf(const std::string& Name, std::type_identity_t<E> Handler)
+    {
+        FHandlers[HandlerKey(Name)] = std::any(E(std::move(Handler)));
+    }
+    // Null when no handler of that name is registered.
+    const std::any* FindHandler(const std::string& Name) const;
+
+    // A published field: after loading, Slot points at the component of that name, which
+    // must exist and be a T (else EFormDescriptionError).
+    template <class T>
+    void RegisterField(const std::string& Name, T*& Slot)
+    {
+        FFields[HandlerKey(Name)] = {Name, [&Slot](TComponent* C) {
+                                         Slot = dynamic_cast<T*>(C);
+                                         return Slot != nullptr;
+                                     }};
+    }
+    // Builds the controls from a description (see toolkit/formloader.h).
+    void LoadFromDescription(const std::string& Text);
+    // The same from the raw-data resource Name ("TNOISEFORM").
+    void LoadFromResource(const std::string& Name);
+    // Fills the registered fields; raises EFormDescriptionError for a missing or mistyped one.
+    void BindFields();
+
     TNotifyEvent OnCreate;
     TNotifyEvent OnDestroy;
     TNotifyEvent OnPaint;
@@ -88,6 +124,13 @@ protected:
 
 private:
     friend class TFormAccess;
+    static std::string HandlerKey(const std::string& Name);
+    struct TField {
+        std::string Name;
+        std::function<bool(TComponent*)> Bind;
+    };
+    std::map<std::string, std::any> FHandlers;
+    std::map<std::string, TField> FFields;
     int FModalResult = mrNone;
     bool FModal = false;
     bool FShown = false;

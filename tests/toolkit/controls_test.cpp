@@ -1,0 +1,384 @@
+#include <string>
+#include <vector>
+
+#include "fixture.h"
+#include "toolkit/stdctrls.h"
+#include "toolkit/timers.h"
+
+namespace {
+
+// A form with a few controls, shown modally by each test.
+class ControlsTest : public HeadlessTest {
+protected:
+    void SetUp() override
+    {
+        HeadlessTest::SetUp();
+        Form.reset(CreateFormOf<TForm>(nullptr));
+        Form->SetBorderStyle(bsNone);
+        Form->SetBounds(0, 0, 300, 200);
+    }
+    void TearDown() override
+    {
+        Form.reset();
+        HeadlessTest::TearDown();
+    }
+    template <class T>
+    T* Add(int L, int T_, int W, int H, TWinControl* Parent = nullptr)
+    {
+        auto* c = new T(Form.get());
+        c->SetParent(Parent ? Parent : Form.get());
+        c->SetBounds(L, T_, W, H);
+        return c;
+    }
+    void Finish() { headless::PostCall([this] { Form->SetModalResult(mrOk); }); }
+    TComponentPtr<TForm> Form;
+};
+
+TEST_F(ControlsTest, CheckBoxClicksOnlyOnChange)
+{
+    auto* box = Add<TCheckBox>(10, 10, 80, 17);
+    int clicks = 0;
+    box->OnClick = [&](TObject* s) { EXPECT_EQ(s, box); ++clicks; };
+    box->SetChecked(false); // unchanged: nothing
+    EXPECT_EQ(clicks, 0);
+    box->SetChecked(true);
+    EXPECT_EQ(clicks, 1);
+    box->SetChecked(true);
+    EXPECT_EQ(clicks, 1);
+    // The user clicks twice (toggles twice), then presses and releases outside the box.
+    headless::PostClick(box, 5, 5);
+    headless::PostClick(box, 5, 5);
+    headless::PostMouseDown(box, 5, 5);
+    headless::PostMouseUp(box, 200, 5);
+    headless::PostKey(box, VK_KEY_SPACE);
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(clicks, 4);
+    EXPECT_FALSE(box->Checked()); // true, false, true, then Space made it false
+}
+
+TEST_F(ControlsTest, ComboItemIndexFromCodeRunsNoHandler)
+{
+    auto* combo = Add<TComboBox>(10, 10, 97, 21);
+    combo->SetItems({"Nearest", "Linear", "Spline"});
+    std::vector<int> changes;
+    combo->OnChange = [&](TObject*) { changes.push_back(combo->ItemIndex()); };
+    combo->SetItemIndex(2);
+    combo->SetItemIndex(7);  // outside: ignored
+    combo->SetItemIndex(-2); // outside: ignored
+    EXPECT_EQ(combo->ItemIndex(), 2);
+    EXPECT_EQ(combo->Text(), "Spline");
+    EXPECT_TRUE(changes.empty());
+    headless::PostSelect(combo, 1);
+    headless::PostSelect(combo, 1); // the same pick again is still a user pick
+    headless::PostSelect(combo, 3); // no such item
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(changes, (std::vector<int>{1, 1}));
+    combo->SetItems({"One"});
+    EXPECT_EQ(combo->ItemIndex(), -1); // the old index no longer exists
+}
+
+TEST_F(ControlsTest, ButtonClickNeedsPressAndReleaseInside)
+{
+    auto* b = Add<TButton>(10, 10, 80, 20);
+    int clicks = 0;
+    b->OnClick = [&](TObject*) { ++clicks; };
+    headless::PostClick(b, 3, 3);
+    headless::PostMouseDown(b, 3, 3);
+    headless::PostMouseUp(b, 100, 3); // released outside: no click
+    headless::PostMouseDown(Form.get(), 150, 150);
+    headless::PostMouseUp(b, 3, 3); // pressed elsewhere: no click
+    headless::PostClick(b, 3, 3, mbRight);
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ControlsTest, EscapeClicksCancelButtonAndEnterTheDefault)
+{
+    auto* ok = Add<TButton>(10, 10, 80, 20);
+    auto* cancel = Add<TButton>(10, 40, 80, 20);
+    auto* edit = Add<TCheckBox>(10, 70, 80, 20);
+    cancel->SetCancel(true);
+    cancel->OnClick = [&](TObject*) { Form->SetModalResult(mrCancel); };
+    ok->SetDefault(true);
+    ok->SetModalResult(mrOk);
+    int okClicks = 0;
+    ok->OnClick = [&](TObject*) { ++okClicks; };
+    edit->SetFocus();
+    headless::PostKeyDown(nullptr, 'A'); // an ordinary key reaches no button
+    headless::PostKeyDown(nullptr, VK_KEY_RETURN);
+    EXPECT_EQ(Form->ShowModal(), mrOk);
+    EXPECT_EQ(okClicks, 1);
+    headless::PostKeyDown(nullptr, VK_KEY_ESCAPE);
+    EXPECT_EQ(Form->ShowModal(), mrCancel);
+    EXPECT_EQ(headless::PendingEvents(), 0u);
+    // A hidden cancel button does not take Escape.
+    cancel->Hide();
+    headless::PostKeyDown(nullptr, VK_KEY_ESCAPE);
+    headless::PostCall([&] { Form->SetModalResult(mrAbort); });
+    EXPECT_EQ(Form->ShowModal(), mrAbort);
+}
+
+TEST_F(ControlsTest, CaptureRoutesMouseToCapturingControl)
+{
+    auto* a = Add<TPanel>(0, 0, 100, 100);
+    auto* b = Add<TPanel>(150, 0, 100, 100);
+    std::vector<std::string> log;
+    a->OnMouseMove = [&](TObject*, TShiftState, int X, int Y) { log.push_back("a " + std::to_string(X) + "," + std::to_string(Y)); };
+    b->OnMouseMove = [&](TObject*, TShiftState, int X, int Y) { log.push_back("b " + std::to_string(X) + "," + std::to_string(Y)); };
+    headless::PostCall([&] {
+        a->SetMouseCapture(true);
+        EXPECT_TRUE(a->MouseCapture());
+        EXPECT_FALSE(b->MouseCapture());
+    });
+    headless::PostMouseMove(b, 10, 20); // over b, but a holds the capture: a's coordinates
+    headless::PostCall([&] { a->SetMouseCapture(false); });
+    headless::PostMouseMove(b, 10, 20);
+    headless::PostCall([&] {
+        b->SetMouseCapture(true);
+        a->SetMouseCapture(false); // a has no capture to give up: b keeps it
+    });
+    headless::PostMouseMove(a, 5, 5);
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(log, (std::vector<std::string>{"a 160,20", "b 10,20", "b -145,5"}));
+    EXPECT_EQ(plat::CaptureControl(), nullptr); // a modal run leaves no capture behind
+}
+
+TEST_F(ControlsTest, DestroyedCapturingControlReleasesCapture)
+{
+    auto* a = Add<TPanel>(0, 0, 100, 100);
+    a->SetMouseCapture(true);
+    TComponent::Free(a);
+    EXPECT_EQ(plat::CaptureControl(), nullptr);
+}
+
+TEST_F(ControlsTest, EnterAndLeaveFollowTheMouse)
+{
+    auto* a = Add<TPanel>(0, 0, 100, 100);
+    auto* inner = Add<TPanel>(10, 10, 20, 20, a);
+    std::vector<std::string> log;
+    a->OnMouseEnter = [&](TObject*) { log.push_back("enter a"); };
+    a->OnMouseLeave = [&](TObject*) { log.push_back("leave a"); };
+    inner->OnMouseEnter = [&](TObject*) { log.push_back("enter inner"); };
+    inner->OnMouseLeave = [&](TObject*) { log.push_back("leave inner"); };
+    headless::PostMouseMove(a, 50, 50);
+    headless::PostMouseMove(a, 60, 50);
+    headless::PostMouseMove(a, 15, 15);
+    headless::PostMouseMove(Form.get(), 250, 150);
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(log, (std::vector<std::string>{"enter a", "leave a", "enter inner", "leave inner"}));
+}
+
+TEST_F(ControlsTest, WheelGoesToFocusedControlThenParents)
+{
+    auto* panel = Add<TPanel>(0, 0, 100, 100);
+    auto* child = Add<TButton>(10, 10, 50, 20, panel);
+    std::vector<std::string> log;
+    child->OnMouseWheel = [&](TObject*, TShiftState, int d, TPoint, bool& h) { log.push_back("child " + std::to_string(d)); h = d < 0; };
+    panel->OnMouseWheel = [&](TObject*, TShiftState, int d, TPoint, bool& h) { log.push_back("panel " + std::to_string(d)); h = true; };
+    child->SetFocus();
+    headless::PostMouseWheel(Form.get(), 200, 150, 120);
+    headless::PostMouseWheel(Form.get(), 200, 150, -120);
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(log, (std::vector<std::string>{"child 120", "panel 120", "child -120"}));
+}
+
+TEST_F(ControlsTest, HiddenOrDisabledControlsAreNotHit)
+{
+    auto* back = Add<TPanel>(0, 0, 100, 100);
+    auto* front = Add<TPanel>(0, 0, 100, 100);
+    int backDowns = 0, frontDowns = 0;
+    back->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { ++backDowns; };
+    front->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { ++frontDowns; };
+    headless::PostClick(front, 5, 5);
+    headless::PostCall([&] { front->SetEnabled(false); });
+    headless::PostClick(front, 5, 5);
+    headless::PostCall([&] { front->SetEnabled(true); front->Hide(); });
+    headless::PostClick(front, 5, 5);
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(frontDowns, 1);
+    EXPECT_EQ(backDowns, 2);
+}
+
+TEST_F(ControlsTest, AlignLaysOutTopLeftAndClient)
+{
+    Form->SetBounds(0, 0, 400, 300);
+    auto* top = Add<TPanel>(50, 50, 10, 30);
+    auto* left = Add<TPanel>(50, 50, 40, 10);
+    auto* client = Add<TPanel>(1, 1, 1, 1);
+    auto* top2 = Add<TPanel>(50, 60, 10, 20);
+    top->SetAlign(alTop);
+    left->SetAlign(alLeft);
+    client->SetAlign(alClient);
+    top2->SetAlign(alTop);
+    EXPECT_EQ(top->BoundsRect(), (TRect{0, 0, 400, 30}));
+    EXPECT_EQ(top2->BoundsRect(), (TRect{0, 30, 400, 50}));
+    EXPECT_EQ(left->BoundsRect(), (TRect{0, 50, 40, 300}));
+    EXPECT_EQ(client->BoundsRect(), (TRect{40, 50, 400, 300}));
+    // Hiding a top panel gives its room to the others; resizing the parent follows.
+    top->Hide();
+    EXPECT_EQ(top2->BoundsRect(), (TRect{0, 0, 400, 20}));
+    Form->SetBounds(0, 0, 200, 100);
+    EXPECT_EQ(client->BoundsRect(), (TRect{40, 20, 200, 100}));
+}
+
+TEST_F(ControlsTest, PanelBevelsAndBorderWidthShrinkTheClientArea)
+{
+    auto* p = Add<TPanel>(0, 0, 100, 50);
+    EXPECT_EQ(p->ClientWidth(), 98); // the raised outer bevel by default
+    p->SetBevelInner(bvLowered);
+    p->SetBevelWidth(2);
+    EXPECT_EQ(p->ClientWidth(), 92);
+    p->SetBorderWidth(3);
+    EXPECT_EQ(p->ClientHeight(), 50 - 8 - 6);
+    auto* c = Add<TPanel>(0, 0, 10, 10, p);
+    c->SetAlign(alClient);
+    EXPECT_EQ(c->BoundsRect(), (TRect{0, 0, 86, 36}));
+    EXPECT_EQ(c->ClientOrigin().X - p->ClientOrigin().X, 1); // c's own bevel
+    EXPECT_EQ(p->ClientOrigin().X, Form->ClientOrigin().X + 7);
+}
+
+TEST_F(ControlsTest, InvalidateMarksForOnePaint)
+{
+    auto* p = Add<TPanel>(0, 0, 30, 30);
+    int paints = 0;
+    p->OnPaint = [&](TObject*) { ++paints; };
+    headless::PostCall([&] {
+        headless::FlushPaints();
+        EXPECT_FALSE(headless::PaintPending(p));
+        p->Invalidate();
+        p->Invalidate();
+        EXPECT_TRUE(headless::PaintPending(p));
+    });
+    headless::PostCall([&] { headless::FlushPaints(); });
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(paints, 2); // once on showing, once for the two invalidations
+    EXPECT_EQ(headless::PaintCount(p), 2);
+}
+
+TEST_F(ControlsTest, PanelPaintsItsColourAndBevel)
+{
+    auto* p = Add<TPanel>(0, 0, 20, 10);
+    p->SetColor(clRed);
+    headless::PostPaint(p);
+    Finish();
+    Form->ShowModal();
+    const TBitmap32* s = headless::Surface(p);
+    ASSERT_EQ(s->Width(), 20);
+    EXPECT_EQ(s->PixelAt(10, 5), 0xFFFF0000u);
+    TColor32 hi = 0xFF000000u | ((SystemColorRGB(COLOR_INDEX_BTNHIGHLIGHT) & 0xFF) << 16) |
+                  (SystemColorRGB(COLOR_INDEX_BTNHIGHLIGHT) & 0xFF00) | (SystemColorRGB(COLOR_INDEX_BTNHIGHLIGHT) >> 16);
+    EXPECT_EQ(s->PixelAt(0, 0), hi);
+    EXPECT_NE(s->PixelAt(19, 9), hi);
+}
+
+TEST_F(ControlsTest, ParentColourAndFontFlowToChildren)
+{
+    auto* p = Add<TPanel>(0, 0, 100, 100);
+    auto* l = Add<TLabel>(0, 0, 10, 10, p);
+    l->SetParentColor(true);
+    p->SetColor(clBlue);
+    EXPECT_EQ(l->Color(), clBlue);
+    p->Font().SetName("Tahoma");
+    EXPECT_EQ(l->Font().Name(), "Tahoma");
+    l->Font().SetHeight(-20); // its own font now
+    EXPECT_FALSE(l->ParentFont());
+    p->Font().SetName("Arial");
+    EXPECT_EQ(l->Font().Name(), "Tahoma");
+}
+
+TEST_F(ControlsTest, LabelAutoSizesToItsLines)
+{
+    auto* l = Add<TLabel>(0, 0, 1, 1);
+    l->Font().SetHeight(-11); // 6 pixels a character, 13 a line headless
+    l->SetCaption("ab\r\nabcd");
+    EXPECT_EQ(l->Width(), 24);
+    EXPECT_EQ(l->Height(), 26);
+    l->SetAutoSize(false);
+    l->SetCaption("abcdefgh");
+    EXPECT_EQ(l->Width(), 24);
+}
+
+TEST_F(ControlsTest, TimerTicksOnlyWhileRunning)
+{
+    auto* t = new TTimer(Form.get());
+    t->SetInterval(100);
+    int ticks = 0;
+    t->SetOnTimer([&](TObject*) { ++ticks; });
+    EXPECT_TRUE(t->Running());
+    headless::PostTimerTick(t);
+    headless::PostAdvanceTime(350); // three intervals
+    headless::PostCall([&] { t->SetEnabled(false); });
+    headless::PostTimerTick(t);
+    headless::PostAdvanceTime(1000);
+    headless::PostCall([&] {
+        t->SetEnabled(true); // counts afresh from now
+        t->SetInterval(0);   // and zero stops it again
+    });
+    headless::PostAdvanceTime(1000);
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(ticks, 4);
+    EXPECT_FALSE(t->Running());
+}
+
+TEST_F(ControlsTest, RestartedTimerCountsFromRestart)
+{
+    auto* t = new TTimer(Form.get());
+    t->SetInterval(100);
+    std::vector<std::uint64_t> at;
+    t->SetOnTimer([&](TObject*) { at.push_back(headless::Now()); });
+    headless::PostAdvanceTime(150);
+    headless::PostCall([&] { t->SetInterval(40); });
+    headless::PostAdvanceTime(100);
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(at, (std::vector<std::uint64_t>{100, 190, 230}));
+}
+
+TEST_F(ControlsTest, TimerStoppedInsideItsHandler)
+{
+    auto* t = new TTimer(Form.get());
+    t->SetInterval(10);
+    int ticks = 0;
+    t->SetOnTimer([&](TObject*) { if (++ticks == 2) t->SetEnabled(false); });
+    headless::PostAdvanceTime(100);
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(ticks, 2);
+}
+
+TEST_F(ControlsTest, ApplicationCursorIsShared)
+{
+    Screen->SetCursor(crSizeNWSE);
+    EXPECT_EQ(plat::CurrentCursor(), crSizeNWSE);
+    Screen->SetCursor(crDefault);
+    EXPECT_EQ(Screen->Cursor(), crDefault);
+    EXPECT_EQ(Screen->Depth(), 32);
+}
+
+TEST_F(ControlsTest, DestroyedControlLeavesParentAndScript)
+{
+    auto* p = Add<TPanel>(0, 0, 30, 30);
+    auto* b = Add<TButton>(0, 0, 10, 10, p);
+    int clicks = 0;
+    b->OnClick = [&](TObject*) { ++clicks; };
+    headless::PostCall([&] { TComponent::Free(p); });
+    headless::PostClick(b, 1, 1); // b went with its parent: the events are dropped
+    Finish();
+    EXPECT_EQ(Form->ControlCount(), 1);
+    EXPECT_EQ(Form->ComponentCount(), 2);
+    Form->ShowModal();
+    EXPECT_EQ(Form->ControlCount(), 0);
+    EXPECT_EQ(Form->ComponentCount(), 0);
+    EXPECT_EQ(clicks, 0);
+}
+
+} // namespace
