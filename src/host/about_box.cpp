@@ -3,15 +3,17 @@
 #include "toolkit/stdctrls.h"
 
 const char* const AboutText =
-    "Vesper filters 1.0 for Tarnwick Studio.\r\n"
+    "Vesper Filters for Photoshop version 1.0\r\n"
     "\r\n"
-    "Copyright (c) 2024-2026 Tarnwick Software\r\n"
+    "Copyright (c) 2004-2026 Vesper Software Works\r\n"
     "All rights reserved.\r\n"
     "\r\n"
-    "https://www.tarnwick.example\r\n"
+    "http://www.vesperworks.example\r\n"
     "\r\n"
-    "Built with MinGW-w64 and C++20\r\n"
-    "Host interface conversion by Tarnwick Software";
+    "Developed with GNU C++ (MinGW-w64)\r\n"
+    "Host API conversion by Vesper Works";
+
+TPSAboutBox::TPSAboutBox(TComponent* AOwner) : TForm(AOwner) {}
 
 void TPSAboutBox::ShowText(const std::string& Text)
 {
@@ -20,13 +22,14 @@ void TPSAboutBox::ShowText(const std::string& Text)
     Font().SetSize(8);
     SetBorderWidth(12);
     SetBorderStyle(bsDialog);
-    // A dialog frame without its caption: the frame stays, the title bar goes.
-    SetWindowStyle(WindowStyle() & AboutStyleMask);
+    SetWindowStyle(WindowStyle() & AboutBoxStyleMask);
+
     FLabel = new TLabel(this);
     FLabel->SetParent(this);
     FLabel->SetCaption(Text);
     FLabel->SetAlignment(taCenter);
     FLabel->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int, int) { SetModalResult(mrOk); };
+
     SetAutoSize(true);
     ShowModal();
 }

@@ -1,4 +1,4 @@
-// The about box of the transfer filter: centred text in a frame without a title bar.
+// The about box: a small modal box of centred text, built in code, without a title bar.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,24 +10,27 @@ class TLabel;
 class TPSAboutBox : public TForm {
 public:
     VP_CLASS_NAME(TPSAboutBox)
-    using TForm::TForm;
-    // Lays the box out around Text and runs it until a press on the text or Enter.
+    explicit TPSAboutBox(TComponent* AOwner);
+
+    // Lays the box out around Text and runs it modally; returns when the box closes.
     void ShowText(const std::string& Text);
-    // The label holding the text (null before ShowText).
+    // The label ShowText made (null before).
     TLabel* TextLabel() const { return FLabel; }
 
 protected:
+    // Enter closes the box, after the form's own key handling.
     void KeyDown(std::uint16_t& Key, TShiftState Shift) override;
 
 private:
     TLabel* FLabel = nullptr;
 };
 
-// Title-bar bits a dialog frame carries; the box keeps everything else of its style.
-constexpr std::uint32_t AboutStyleMask = 0xFF3FFFFFu;
+// Window-style mask that removes the border-line and dialog-frame bits, which together make
+// the title bar.
+constexpr std::uint32_t AboutBoxStyleMask = 0xFF3FFFFFu;
 
-// The nine lines the host shows for the plug-in.
-extern const char* const AboutText;
-
-// Creates an unowned box, shows Text in it and frees it when it closes.
+// Creates an about box with no owner, shows Text in it, and destroys it afterwards.
 void ShowAboutBox(const std::string& Text);
+
+// The module's about text: nine lines joined by CR LF.
+extern const char* const AboutText;

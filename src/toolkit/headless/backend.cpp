@@ -261,7 +261,9 @@ void DeliverKey(const TEvent& E)
         TForm* f = RunningForm();
         if (!f)
             return;
-        to = f->ActiveControl() ? static_cast<TControl*>(f->ActiveControl()) : f;
+        // A focused control that can no longer take the focus has lost it to the form.
+        TWinControl* active = f->ActiveControl();
+        to = active && active->CanFocus() ? static_cast<TControl*>(active) : f;
     }
     TControlMessage m;
     m.Kind = E.Message;
@@ -775,6 +777,8 @@ void SetScreenSize(int W, int H)
 }
 void SetScreenDepth(int D) { S().Depth = D; }
 TControl* HoverControl() { return S().Hover; }
+TForm* ModalForm() { return RunningForm(); }
+int LiveWindowCount() { return static_cast<int>(S().Windows.size()); }
 
 const std::vector<TMessageBoxCall>& MessageBoxes() { return S().Boxes; }
 const std::vector<TShellOpenCall>& ShellOpens() { return S().Shell; }

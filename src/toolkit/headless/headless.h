@@ -65,6 +65,10 @@ int PaintCount(const TWinControl* Control);
 // --- screen
 void SetScreenSize(int Width, int Height);
 void SetScreenDepth(int Depth);
+// The form whose modal loop runs now (innermost), null outside any.
+TForm* ModalForm();
+// Platform windows that exist now.
+int LiveWindowCount();
 // The control under the mouse as the back end tracks it (for enter/leave).
 TControl* HoverControl();
 
