@@ -2,6 +2,7 @@
 // stored test form with a check box, two buttons and a drop-down list; a form with a
 // self-drawn probe control; timers; and the about box.
 #include <functional>
+#include <map>
 
 #include "host/about_box.h"
 #include "tktest.h"
@@ -81,6 +82,24 @@ int Run(TForm& Form, std::function<void()> Script)
     guard.SetEnabled(false);
     return r;
 }
+
+// Runs Fn once from the running loop after the messages posted so far (timers come last).
+std::map<UINT_PTR, std::function<void()>>& LaterCalls()
+{
+    static std::map<UINT_PTR, std::function<void()>> calls;
+    return calls;
+}
+VOID CALLBACK LaterTick(HWND, UINT, UINT_PTR Id, DWORD)
+{
+    KillTimer(nullptr, Id);
+    auto it = LaterCalls().find(Id);
+    if (it == LaterCalls().end())
+        return;
+    std::function<void()> fn = std::move(it->second);
+    LaterCalls().erase(it);
+    fn();
+}
+void Later(std::function<void()> Fn) { LaterCalls()[SetTimer(nullptr, 0, 10, &LaterTick)] = std::move(Fn); }
 
 struct TOwnerProbe {
     static inline HWND Owner = nullptr, Form = nullptr;
@@ -182,6 +201,25 @@ void StandardControlChecks()
         CHECK(IsWindowEnabled(owner)); // ... and enabled again after
         CHECK(GetCapture() == nullptr);
         DestroyWindow(owner);
+    }
+    Section("stored dialog: focus leaves a disabled control");
+    {
+        TComponentPtr<TTestForm> f(CreateComponent<TTestForm>(nullptr));
+        HWND focusBefore = nullptr, focusAfter = nullptr;
+        int r = Run(*f, [&] {
+            PostClick(H(f->chkOption), 5, 5);
+            Later([&] {
+                focusBefore = GetFocus();
+                f->chkOption->SetEnabled(false);
+                focusAfter = GetFocus();
+                PostKey(focusAfter, VK_RETURN);
+            });
+        });
+        CHECK_EQ(r, mrOk);
+        CHECK(focusBefore == H(f->chkOption));
+        CHECK(focusAfter == H(f.get()));
+        CHECK(!IsWindowEnabled(H(f->chkOption)));
+        CHECK_EQ(f->OkClicks, 1);
     }
     Section("stored dialog: drop-down list");
     {
@@ -329,6 +367,48 @@ void CustomControlChecks()
     CHECK(formPainted);
 }
 
+void ResizeChecks()
+{
+    Section("form moved and sized by the system");
+    TComponentPtr<TForm> f(CreateComponent<TForm>(nullptr));
+    f->SetCaption("sizing form");
+    f->SetBounds(50, 40, 300, 200);
+    auto* panel = new TPanel(f.get());
+    panel->SetParent(f.get());
+    panel->SetAlign(alClient);
+    auto* bottom = new TPanel(f.get());
+    bottom->SetParent(f.get());
+    bottom->SetHeight(30);
+    bottom->SetAlign(alBottom);
+    int resized = 0;
+    f->OnResize = [&](TObject*) { ++resized; };
+    RECT client{}, panelRect{}, bottomRect{};
+    int r = Run(*f, [&] {
+        resized = 0;
+        // What the user's dragging of the frame or a size grip amounts to.
+        SetWindowPos(H(f.get()), nullptr, 70, 60, 360, 250, SWP_NOZORDER | SWP_NOACTIVATE);
+        Later([&] {
+            GetClientRect(H(f.get()), &client);
+            panelRect = ChildRect(H(panel));
+            bottomRect = ChildRect(H(bottom));
+            PostMessageA(H(f.get()), WM_CLOSE, 0, 0);
+        });
+    });
+    CHECK_EQ(r, mrCancel);
+    CHECK_EQ(f->Left(), 70);
+    CHECK_EQ(f->Top(), 60);
+    CHECK_EQ(f->Width(), 360);
+    CHECK_EQ(f->Height(), 250);
+    CHECK(resized >= 1);
+    CHECK_EQ(f->ClientWidth(), client.right);
+    CHECK_EQ(f->ClientHeight(), client.bottom);
+    CHECK_EQ(panel->Width(), client.right);
+    CHECK_EQ(panelRect.right - panelRect.left, client.right);
+    CHECK_EQ(panelRect.bottom, client.bottom - 30);
+    CHECK_EQ(bottomRect.top, client.bottom - 30);
+    CHECK_EQ(bottomRect.bottom, client.bottom);
+}
+
 void TimerChecks()
 {
     Section("timers in the modal loop");
@@ -465,6 +545,7 @@ void DialogChecks()
 {
     StandardControlChecks();
     CustomControlChecks();
+    ResizeChecks();
     TimerChecks();
 }
 

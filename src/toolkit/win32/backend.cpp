@@ -229,6 +229,7 @@ public:
     {
         if (!FHwnd)
             return;
+        LoseFocusIfUnfocusable();
         if (FForm)
             ShowWindow(FHwnd, Control.Visible() ? SW_SHOW : SW_HIDE);
         else
@@ -236,8 +237,21 @@ public:
     }
     void EnabledChanged() override
     {
-        if (FHwnd)
-            EnableWindow(FHwnd, Control.Enabled());
+        if (!FHwnd)
+            return;
+        LoseFocusIfUnfocusable();
+        EnableWindow(FHwnd, Control.Enabled());
+    }
+    // A focused control that is hidden or disabled hands the keyboard to its form, rather
+    // than leaving it with no window at all.
+    void LoseFocusIfUnfocusable()
+    {
+        HWND focus = GetFocus();
+        if (FForm || !focus || Control.CanFocus() || (focus != FHwnd && !IsChild(FHwnd, focus)))
+            return;
+        TForm* f = Control.ParentForm();
+        if (f && f->HandleAllocated())
+            ::SetFocus(static_cast<HWND>(f->Handle()));
     }
     void TextChanged() override
     {
@@ -282,7 +296,6 @@ public:
         // The frame is recomputed only when asked; the client area then changes size.
         SetWindowPos(FHwnd, nullptr, 0, 0, 0, 0,
                      SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        Control.Realign();
         Invalidate();
     }
     void SetFocus() override
@@ -416,9 +429,12 @@ void TWin32Window::Paint()
     RECT cr;
     GetClientRect(FHwnd, &cr);
     HWND h = FHwnd;
+    // A transparent label shows its parent's colour behind the text.
+    auto* label = dynamic_cast<TLabel*>(&Control);
+    TColor back = label && label->Transparent() && Control.Parent() ? Control.Parent()->Color() : Control.Color();
     auto run = [&](HDC target) {
         TGdiCanvas canvas(target);
-        canvas.Brush.Color = Control.Color();
+        canvas.Brush.Color = back;
         canvas.FillRect(TRect{cr.left, cr.top, cr.right, cr.bottom});
         canvas.Brush.Color = clWhite;
         TControlMessage m;

@@ -30,7 +30,9 @@ TThemeServices& TThemeServices::Instance()
     return services;
 }
 
-TThemeServices::~TThemeServices() { Unload(); }
+// The library stays loaded at unload: freeing a library from inside another's unloading
+// risks the loader lock, and the system keeps one copy of it in the process anyway.
+TThemeServices::~TThemeServices() = default;
 
 void TThemeServices::Load()
 {

@@ -24,7 +24,7 @@ public:
     // has no such class; nothing is drawn then.
     bool DrawElement(void* Window, TCanvas& Canvas, const std::string& ClassList, int Part, int State,
                      const TRect& R) const;
-    // Frees the library (also done at unload); the next use loads it again.
+    // Frees the library; the next use loads it again.
     void Unload();
 
 private:
