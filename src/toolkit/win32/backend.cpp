@@ -747,7 +747,11 @@ void PumpOnce(MSG& Msg)
     DispatchMessageA(&Msg);
 }
 
-HKEY RootHandle(TRegistryRoot Root) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<std::uint32_t>(Root))); }
+// The predefined keys are sign-extended 32-bit values, also in 64-bit processes.
+HKEY RootHandle(TRegistryRoot Root)
+{
+    return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(static_cast<std::uint32_t>(Root))));
+}
 
 std::string TrimKeyPath(const std::string& Path)
 {
