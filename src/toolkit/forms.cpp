@@ -186,6 +186,13 @@ void TForm::PaintControl(TCanvas& Canvas)
     FCanvas = nullptr;
 }
 
+void TForm::VisibleChanged()
+{
+    if (Visible())
+        CreateHandles();
+    TWinControl::VisibleChanged();
+}
+
 void TForm::Paint()
 {
     if (OnPaint)

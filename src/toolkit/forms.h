@@ -117,6 +117,8 @@ public:
 
 protected:
     void PaintControl(TCanvas& Canvas) override;
+    // A form shown gets its windows.
+    void VisibleChanged() override;
     virtual void Paint();
     virtual void DoShow();
     virtual void DoHide();
