@@ -127,6 +127,9 @@ public:
     TCustomLayer& operator=(const TCustomLayer&) = delete;
 
     virtual TLayerClass LayerClass() const { return &LayerClassOf<TCustomLayer>; }
+    // The way to free a layer: OnDestroy first (its exception passes on, the layer is still
+    // freed), then the destructors. Null is allowed.
+    static void Free(TCustomLayer* Layer);
 
     TLayerCollection* Collection() const { return FCollection; }
     void SetCollection(TLayerCollection* Value);

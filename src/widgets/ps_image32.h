@@ -59,12 +59,16 @@ protected:
     virtual TRect PaintClipRect();
     // Asks the platform to repaint R without erasing (the toolkit repaints the whole window).
     void InvalidateArea(const TRect& R);
-    // Shows Src (control pixels, already cut to the viewport) of the buffer through the host.
+    // Shows ClipRect (control pixels) of the buffer through the host's display callback.
     void DisplayBuffer(const TRect& ClipRect);
+    // In the form designer: copies ClipRect of the buffer onto the control's canvas.
+    void CopyBufferToCanvas(const TRect& ClipRect);
 
     TBitmap32* FBuffer;
     int FBufferMargin = 40;
     bool FBufferIsCurrent = false;
+    // Set when FitBuffer gave the buffer a new size (its old picture is gone).
+    bool FBufferReallocated = false;
 
 private:
     bool FDesigning = false;
@@ -189,7 +193,6 @@ protected:
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    void MouseEnter() override;
     void MouseLeave() override;
     // The auto-size width and height: the bitmap size, scaled when ScaleMode is smScale.
     void AutoSizeExtent(int& W, int& H) const;
