@@ -185,6 +185,12 @@ void TPSCustomPaintBox32::DisplayBuffer(const TRect& ClipRect)
     const TRect vp = ViewportRect();
     TDisplayRect src{ClipRect.Top, ClipRect.Left, std::min(ClipRect.Bottom, vp.Bottom),
                      std::min(ClipRect.Right, vp.Right)};
+    // The host reads the buffer at these rows and columns: they must lie inside it, also for a
+    // viewport that does not start at the control's corner.
+    src.top = std::max(src.top, 0);
+    src.left = std::max(src.left, 0);
+    src.bottom = std::min(src.bottom, FBuffer->Height());
+    src.right = std::min(src.right, FBuffer->Width());
     // An empty area has nothing to show; the host is not asked to copy it.
     if (src.bottom <= src.top || src.right <= src.left)
         return;

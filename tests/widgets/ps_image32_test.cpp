@@ -626,6 +626,10 @@ TEST_F(ImageTest, BufferIsShownThroughTheHostsDisplayCallback)
     ASSERT_EQ(DisplayCalls.size(), 1u);
     EXPECT_EQ(DisplayCalls[0].Row, -10);
     EXPECT_EQ(DisplayCalls[0].Col, -5);
+    // The buffer shrank to 35 x 15: the host is never sent past its edge.
+    EXPECT_EQ(Image->Buffer()->Width(), 35);
+    EXPECT_EQ(DisplayCalls[0].Src.bottom, 15);
+    EXPECT_EQ(DisplayCalls[0].Src.right, 35);
 
     // Nothing left to show: the host is not called.
     DisplayCalls.clear();
