@@ -334,6 +334,8 @@ TEST_F(ImageTest, ABufferOfANewSizeIsRedrawnWhole)
     SetBitmap(50, 50, Blue);
     Image->SetBounds(0, 0, 60, 60);
     PaintNow();
+    Image->ChangedRect(TRect{0, 0, 1, 1});
+    PaintNow(); // the dirty area is now that one pixel
     Image->UseViewport = true;
     Image->Viewport = TRect{0, 0, 200, 200}; // the buffer grows without any invalidation
     PaintNow();
@@ -755,6 +757,36 @@ TEST_F(ImageTest, PaintMessageOnAFormShowsTheBuffer)
     EXPECT_EQ(r.Pixels[0], Green);
     EXPECT_EQ(r.Pixels[8], Red);
     EXPECT_EQ(r.Context, headless::Surface(image));
+}
+
+} // namespace
+
+namespace {
+
+// An invisible overlay layer that changes repaints the control at once, from the current buffer.
+TEST_F(ImageTest, InvisibleOverlayChangeShowsTheBufferAgainAtOnce)
+{
+    TComponentPtr<TForm> form(CreateFormOf<TForm>(nullptr));
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(0, 0, 100, 100);
+    auto* image = new TPSImage32(form.get());
+    image->SetParent(form.get());
+    image->SetBounds(0, 0, 50, 50);
+    auto* overlay = image->ImageLayers()->Add<TPositionedLayer>();
+    overlay->SetOptions(LAYER_GDI_OVERLAY);
+    int overlays = 0;
+    image->OnGDIOverlay = [&](TObject*) { ++overlays; };
+    headless::PostCall([&] {
+        headless::FlushPaints();
+        ASSERT_TRUE(image->BufferIsCurrent());
+        const int paints = headless::PaintCount(image), before = overlays;
+        overlay->SetArea(TFloatRect{1, 1, 5, 5});
+        EXPECT_EQ(headless::PaintCount(image), paints + 1);
+        EXPECT_EQ(overlays, before + 1);
+        EXPECT_TRUE(image->BufferIsCurrent()); // shown again, not recomposed
+    });
+    headless::PostCall([&] { form->SetModalResult(mrOk); });
+    form->ShowModal();
 }
 
 } // namespace
