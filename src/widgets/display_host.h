@@ -1,6 +1,7 @@
 // How the paint box reaches the host's display-pixels callback. The host code fills
 // DisplayHost at each start call; while it is empty, run-time painting draws nothing.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__i386__) || defined(_M_IX86)
@@ -33,6 +34,12 @@ struct TDisplayPixelMap {
     void* pixelOverlays = nullptr;
     std::uint32_t colorManagementOptions = 0;
 };
+
+static_assert(sizeof(TDisplayRect) == 16);
+static_assert(offsetof(TDisplayPixelMap, bounds) == 4);
+static_assert(offsetof(TDisplayPixelMap, imageMode) == 20);
+static_assert(offsetof(TDisplayPixelMap, planeBytes) == 32);
+static_assert(offsetof(TDisplayPixelMap, baseAddr) == (sizeof(void*) == 8 ? 40 : 36));
 
 // The host's displayPixels signature, with the pixel map and rectangle types above.
 using TDisplayPixelsCall = std::int16_t(VP_DISPLAY_CDECL*)(const TDisplayPixelMap* Source,
