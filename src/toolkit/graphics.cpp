@@ -123,7 +123,7 @@ void TCanvas::DrawFrameControl(const TRect& R, unsigned Type, unsigned State)
     Brush.Style = bsSolid;
     Brush.Color = clBtnFace;
     FillRect(r);
-    if (Type == FrameScroll) {
+    if (Type == FrameScroll && (State & 0xF) <= FrameScrollRight) {
         if (State & FramePushed)
             r = TRect{r.Left + 1, r.Top + 1, r.Right + 1, r.Bottom + 1};
         int cx = (r.Left + r.Right - 1) / 2, cy = (r.Top + r.Bottom - 1) / 2;

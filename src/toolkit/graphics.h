@@ -85,6 +85,7 @@ enum : unsigned {
 enum : unsigned {
     FrameScroll = 3,
     FrameScrollUp = 0x0, FrameScrollDown = 0x1, FrameScrollLeft = 0x2, FrameScrollRight = 0x3,
+    FrameScrollSizeGrip = 0x8,
     FrameInactive = 0x100, FramePushed = 0x200, FrameFlat = 0x4000
 };
 
