@@ -1,5 +1,6 @@
 #include "toolkit/graphics.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 std::uint32_t ColorToRGB(TColor Color)
@@ -100,4 +101,46 @@ void TCanvas::Rectangle(const TRect& R)
         FillRect(TRect{R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1});
     if (Pen.Style != psClear)
         Polyline({{R.Left, R.Top}, {R.Right - 1, R.Top}, {R.Right - 1, R.Bottom - 1}, {R.Left, R.Bottom - 1}, {R.Left, R.Top}});
+}
+
+bool TCanvas::DrawThemeElement(const std::string&, int, int, const TRect&) { return false; }
+
+void TCanvas::DrawFrameControl(const TRect& R, unsigned Type, unsigned State)
+{
+    if (R.Right <= R.Left || R.Bottom <= R.Top)
+        return;
+    TBrush oldBrush = Brush;
+    TPen oldPen = Pen;
+    TRect r = R;
+    if ((State & FramePushed) && (State & FrameFlat)) {
+        Brush.Style = bsSolid;
+        Brush.Color = clBtnShadow;
+        FrameRect(r);
+        r = TRect{r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
+    } else {
+        DrawEdge(r, (State & FramePushed) ? EdgeSunken : EdgeRaised, SideRect | SideAdjust);
+    }
+    Brush.Style = bsSolid;
+    Brush.Color = clBtnFace;
+    FillRect(r);
+    if (Type == FrameScroll && (State & 0xF) <= FrameScrollRight) {
+        if (State & FramePushed)
+            r = TRect{r.Left + 1, r.Top + 1, r.Right + 1, r.Bottom + 1};
+        int cx = (r.Left + r.Right - 1) / 2, cy = (r.Top + r.Bottom - 1) / 2;
+        int s = std::max(std::min(r.Width(), r.Height()) / 4, 1);
+        std::vector<TPoint> p;
+        switch (State & 0xF) {
+        case FrameScrollUp: p = {{cx - s, cy + s / 2}, {cx, cy - s / 2}, {cx + s, cy + s / 2}}; break;
+        case FrameScrollDown: p = {{cx - s, cy - s / 2}, {cx, cy + s / 2}, {cx + s, cy - s / 2}}; break;
+        case FrameScrollLeft: p = {{cx + s / 2, cy - s}, {cx - s / 2, cy}, {cx + s / 2, cy + s}}; break;
+        default: p = {{cx - s / 2, cy - s}, {cx + s / 2, cy}, {cx - s / 2, cy + s}}; break;
+        }
+        TColor glyph = (State & FrameInactive) ? clBtnShadow : clBtnText;
+        Brush.Color = glyph;
+        Pen.Color = glyph;
+        Pen.Style = psSolid;
+        Polygon(p);
+    }
+    Brush = oldBrush;
+    Pen = oldPen;
 }

@@ -80,6 +80,15 @@ enum : unsigned {
     SideAdjust = 0x2000
 };
 
+// Classic frame controls, with the values of the platform's frame-control drawing: the
+// scroll-bar type and its arrow states, plus the state flags.
+enum : unsigned {
+    FrameScroll = 3,
+    FrameScrollUp = 0x0, FrameScrollDown = 0x1, FrameScrollLeft = 0x2, FrameScrollRight = 0x3,
+    FrameScrollSizeGrip = 0x8,
+    FrameInactive = 0x100, FramePushed = 0x200, FrameFlat = 0x4000
+};
+
 struct TSize {
     int cx = 0, cy = 0;
     friend bool operator==(const TSize&, const TSize&) = default;
@@ -114,6 +123,13 @@ public:
     virtual void Rectangle(const TRect& R);
     // Three-dimensional edge in button colours; with SideAdjust, R shrinks by the edge.
     virtual void DrawEdge(TRect& R, unsigned Edge, unsigned Flags) = 0;
+    // The platform's classic frame control; the base draws a plain look-alike from edges and
+    // a triangle for the scroll-bar arrows.
+    virtual void DrawFrameControl(const TRect& R, unsigned Type, unsigned State);
+    // Visual themes: false where the platform runs none. DrawThemeElement draws Part in State
+    // of the theme class ClassList (such as "SCROLLBAR") into R, false when nothing was drawn.
+    virtual bool ThemesActive() const { return false; }
+    virtual bool DrawThemeElement(const std::string& ClassList, int Part, int State, const TRect& R);
     virtual void TextOut(int X, int Y, const std::string& Text) = 0;
     virtual TSize TextExtent(const std::string& Text) const = 0;
     int TextWidth(const std::string& Text) const { return TextExtent(Text).cx; }

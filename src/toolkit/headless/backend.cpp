@@ -74,6 +74,9 @@ struct TState {
     std::vector<TTopWindow> TopWindows;
     std::map<std::uint32_t, std::shared_ptr<TRegNode>> Roots;
     int OpenKeys = 0;
+    bool Themes = false;
+    std::vector<headless::TThemeElementCall> ThemeCalls;
+    std::vector<headless::TFrameControlCall> FrameCalls;
 };
 
 TState& S()
@@ -667,6 +670,9 @@ void Reset()
     s.Pressed = nullptr;
     s.Hover = nullptr;
     s.Cursor = crDefault;
+    s.Themes = false;
+    s.ThemeCalls.clear();
+    s.FrameCalls.clear();
     s.Clock = 0;
     s.ScreenW = 1280;
     s.ScreenH = 1024;
@@ -807,5 +813,16 @@ void RegistryDenyOpen(TRegistryRoot R, const std::string& Path) { Walk(R, Path, 
 void RegistryDenyCreate(TRegistryRoot R, const std::string& Path) { Walk(R, Path, true, false)->DenyCreate = true; }
 bool RegistryKeyExists(TRegistryRoot R, const std::string& Path) { return Walk(R, Path, false, false) != nullptr; }
 int OpenRegistryKeyCount() { return S().OpenKeys; }
+
+} // namespace headless
+
+namespace headless {
+
+void SetThemesActive(bool Active) { S().Themes = Active; }
+bool ThemesActive() { return S().Themes; }
+const std::vector<TThemeElementCall>& ThemeElements() { return S().ThemeCalls; }
+const std::vector<TFrameControlCall>& FrameControls() { return S().FrameCalls; }
+void RecordThemeElement(const TThemeElementCall& Call) { S().ThemeCalls.push_back(Call); }
+void RecordFrameControl(const TFrameControlCall& Call) { S().FrameCalls.push_back(Call); }
 
 } // namespace headless

@@ -1,4 +1,5 @@
 #include "toolkit/headless/canvas.h"
+#include "toolkit/headless/headless.h"
 
 #include <algorithm>
 #include <cmath>
@@ -206,3 +207,24 @@ void THeadlessCanvas::DrawEdge(TRect& R, unsigned Edge, unsigned Flags)
 void THeadlessCanvas::TextOut(int, int, const std::string&) {}
 
 TSize THeadlessCanvas::TextExtent(const std::string& Text) const { return plat::TextExtent(Font, Text); }
+
+void THeadlessCanvas::DrawFrameControl(const TRect& R, unsigned Type, unsigned State)
+{
+    headless::RecordFrameControl({R, Type, State});
+    TCanvas::DrawFrameControl(R, Type, State);
+}
+
+bool THeadlessCanvas::ThemesActive() const { return headless::ThemesActive(); }
+
+bool THeadlessCanvas::DrawThemeElement(const std::string& ClassList, int Part, int State, const TRect& R)
+{
+    if (!headless::ThemesActive())
+        return false;
+    headless::RecordThemeElement({ClassList, Part, State, R});
+    TBrush old = Brush;
+    Brush.Style = bsSolid;
+    Brush.Color = clBtnFace;
+    FillRect(R);
+    Brush = old;
+    return true;
+}

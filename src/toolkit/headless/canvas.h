@@ -19,6 +19,9 @@ public:
     void LineTo(int X, int Y) override;
     void Polygon(const std::vector<TPoint>& Points) override;
     void DrawEdge(TRect& R, unsigned Edge, unsigned Flags) override;
+    void DrawFrameControl(const TRect& R, unsigned Type, unsigned State) override;
+    bool ThemesActive() const override;
+    bool DrawThemeElement(const std::string& ClassList, int Part, int State, const TRect& R) override;
     // Text has no glyphs headless: it fills nothing and reports a fixed-pitch extent.
     void TextOut(int X, int Y, const std::string& Text) override;
     TSize TextExtent(const std::string& Text) const override;

@@ -98,6 +98,26 @@ void SetMessageBoxAnswer(int Answer);
 // What ShellOpen returns (default 42, success).
 void SetShellResult(std::intptr_t Result);
 
+// --- visual themes: off after Reset. While on, the software canvas reports themes active,
+// records every element it is asked for and fills it plainly; frame controls are recorded
+// always (and drawn by the canvas's look-alike).
+struct TThemeElementCall {
+    std::string ClassList;
+    int Part, State;
+    TRect R;
+};
+struct TFrameControlCall {
+    TRect R;
+    unsigned Type, State;
+};
+void SetThemesActive(bool Active);
+bool ThemesActive();
+const std::vector<TThemeElementCall>& ThemeElements();
+const std::vector<TFrameControlCall>& FrameControls();
+// Called by the software canvas.
+void RecordThemeElement(const TThemeElementCall& Call);
+void RecordFrameControl(const TFrameControlCall& Call);
+
 // --- other programs' top-level windows, found by FindTopWindow.
 void* AddTopWindow(const std::string& Title, const std::string& ClassName = "");
 
