@@ -195,7 +195,7 @@ void ThemeChecks()
     {
         TSurface s(17, 17);
         auto before = s.Snapshot();
-        CHECK(s.Canvas.DrawFrameControl(TRect{0, 0, 17, 17}, FrameScroll, FrameScrollSizeGrip));
+        CHECK(s.Canvas.TryDrawFrameControl(TRect{0, 0, 17, 17}, FrameScroll, FrameScrollSizeGrip));
         CHECK(s.Snapshot() != before);
     }
     TThemeServices& t = TThemeServices::Instance();

@@ -258,7 +258,12 @@ TSize TGdiCanvas::TextExtent(const std::string& Text) const
     return TSize{s.cx, s.cy};
 }
 
-bool TGdiCanvas::DrawFrameControl(const TRect& R, unsigned Kind, unsigned State)
+void TGdiCanvas::DrawFrameControl(const TRect& R, unsigned Kind, unsigned State)
+{
+    TryDrawFrameControl(R, Kind, State);
+}
+
+bool TGdiCanvas::TryDrawFrameControl(const TRect& R, unsigned Kind, unsigned State)
 {
     RECT r = ToRect(R);
     return ::DrawFrameControl(Dc(FDc), &r, Kind, State) != 0;

@@ -5,10 +5,8 @@
 
 // Frame-control kinds and states, with the values of the platform's frame-control drawing.
 enum : unsigned {
-    FrameCaption = 1, FrameMenu = 2, FrameScroll = 3, FrameButton = 4,
-    FrameScrollUp = 0x0, FrameScrollDown = 0x1, FrameScrollLeft = 0x2, FrameScrollRight = 0x3,
-    FrameScrollSizeGrip = 0x8, FrameButtonCheck = 0x0, FrameButtonPush = 0x10,
-    FrameInactive = 0x100, FramePushed = 0x200, FrameChecked = 0x400, FrameFlat = 0x4000
+    FrameCaption = 1, FrameMenu = 2, FrameButton = 4,
+    FrameButtonCheck = 0x0, FrameButtonPush = 0x10, FrameChecked = 0x400
 };
 
 class TGdiCanvas : public TCanvas {
@@ -33,7 +31,9 @@ public:
     TSize TextExtent(const std::string& Text) const override;
     // The platform's frame controls (scroll arrows, size grip, buttons): Kind and State
     // take the Frame* values above.
-    bool DrawFrameControl(const TRect& R, unsigned Kind, unsigned State);
+    void DrawFrameControl(const TRect& R, unsigned Kind, unsigned State) override;
+    // The same, telling whether the platform drew it.
+    bool TryDrawFrameControl(const TRect& R, unsigned Kind, unsigned State);
 
 private:
     void* FDc;
