@@ -1,3 +1,4 @@
+#include "widgets/display_host.h"
 #include "host/filter_core.h"
 
 #include <new>
@@ -54,6 +55,9 @@ void CacheHostContext(FilterRecord* Record) {
     HostContext.FilterRecord = Record;
     HostContext.DisplayPixels = Record ? Record->displayPixels : nullptr;
     HostContext.HandleProcs = Record ? Record->handleProcs : nullptr;
+    // The image controls show their buffers through this slot; without it nothing is drawn.
+    DisplayHost.DisplayPixels = reinterpret_cast<TDisplayPixelsCall>(HostContext.DisplayPixels);
+    DisplayHost.ImageMode = Record ? Record->imageMode : 0;
 }
 
 OSErr RunFilterDialog() {
