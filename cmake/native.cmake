@@ -1,6 +1,14 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
+# The entry points are kept out of vesper_core; natively they form a harness library that
+# the tests and the test host link directly.
+file(GLOB VESPER_MODULE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/host/module_*.cpp)
+if(VESPER_MODULE_SOURCES)
+  add_library(vesper_module_native STATIC ${VESPER_MODULE_SOURCES})
+  target_link_libraries(vesper_module_native PUBLIC vesper_core)
+endif()
+
 # One test program per subsystem folder under tests/.
 file(GLOB _test_dirs LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/tests/*)
 foreach(dir ${_test_dirs})
@@ -11,6 +19,10 @@ foreach(dir ${_test_dirs})
       add_executable(test_${name} ${_t})
       target_link_libraries(test_${name} PRIVATE vesper_core GTest::gtest GTest::gtest_main)
       target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+      target_compile_definitions(test_${name} PRIVATE VESPER_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+      if(TARGET vesper_module_native)
+        target_link_libraries(test_${name} PRIVATE vesper_module_native)
+      endif()
       gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
     endif()
   endif()

@@ -1,0 +1,320 @@
+// Test host for the filter modules.
+//
+//   testhost --list DIR
+//       Lists every .8bf in DIR from its property list, without loading it.
+//   testhost [--module FILE.8bf] [--entry NAME] [options]
+//       Runs a filter: prepare, start, continue while asked, finish; once per --runs.
+//
+// On Windows the module is loaded with LoadLibrary; the native build calls the entry points
+// it is linked with, through the same host logic.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bmp_image.h"
+#include "host/pipl_reader.h"
+#include "host_session.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "host/module_entry.h"
+#endif
+
+namespace {
+
+struct Args {
+    std::string List, Module, Entry, In, Mask, Out;
+    int Runs = 1;
+    int Width = 64, Height = 48;
+    bool About = false, Grey = false;
+    HostOptions Host;
+    std::optional<int> ExpectResult;
+    bool ExpectEmptyRects = false, ExpectReuse = false, ExpectUntouchedAbout = false;
+};
+
+void Usage() {
+    std::puts(
+        "usage: testhost --list DIR\n"
+        "       testhost [--module FILE] [--entry NAME] [--in IMAGE.bmp] [--mask MASK.bmp]\n"
+        "                [--out OUT.bmp] [--size WxH] [--grey] [--planes N] [--runs N]\n"
+        "                [--pre N] [--post N] [--padding N] [--mask-padding N]\n"
+        "                [--unusable-handle-procs] [--about]\n"
+        "                [--expect-result R] [--expect-empty-rects] [--expect-reuse]\n"
+        "                [--expect-untouched-about]");
+}
+
+bool ParseInt(const char* s, int& out) {
+    char* end = nullptr;
+    long v = std::strtol(s, &end, 10);
+    if (!s[0] || *end || v < -100000 || v > 100000) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+bool Parse(int argc, char** argv, Args& a) {
+    for (int i = 1; i < argc; ++i) {
+        std::string k = argv[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= argc) return false;
+            into = argv[++i];
+            return true;
+        };
+        auto number = [&](int& into, int lo, int hi) {
+            return i + 1 < argc && ParseInt(argv[++i], into) && into >= lo && into <= hi;
+        };
+        int n = 0;
+        bool ok = true;
+        if (k == "--list") ok = value(a.List);
+        else if (k == "--module") ok = value(a.Module);
+        else if (k == "--entry") ok = value(a.Entry);
+        else if (k == "--in") ok = value(a.In);
+        else if (k == "--mask") ok = value(a.Mask);
+        else if (k == "--out") ok = value(a.Out);
+        else if (k == "--runs") ok = number(a.Runs, 1, 1000);
+        else if (k == "--planes") { ok = number(n, -32768, 32767); a.Host.Planes = n; }
+        else if (k == "--pre") ok = number(a.Host.PreDummyPlanes, 0, 8);
+        else if (k == "--post") ok = number(a.Host.PostDummyPlanes, 0, 8);
+        else if (k == "--padding") ok = number(a.Host.RowPadding, 0, 64);
+        else if (k == "--mask-padding") ok = number(a.Host.MaskPadding, 0, 64);
+        else if (k == "--unusable-handle-procs") a.Host.UnusableHandleProcs = true;
+        else if (k == "--about") a.About = true;
+        else if (k == "--grey") a.Grey = true;
+        else if (k == "--expect-result") { ok = number(n, -32768, 32767); a.ExpectResult = n; }
+        else if (k == "--expect-empty-rects") a.ExpectEmptyRects = true;
+        else if (k == "--expect-reuse") a.ExpectReuse = true;
+        else if (k == "--expect-untouched-about") a.ExpectUntouchedAbout = true;
+        else if (k == "--size") {
+            std::string s;
+            ok = value(s) && std::sscanf(s.c_str(), "%dx%d", &a.Width, &a.Height) == 2 &&
+                 a.Width > 0 && a.Height > 0 && a.Width <= 32767 && a.Height <= 32767;
+        } else ok = false;
+        if (!ok) {
+            std::fprintf(stderr, "testhost: bad or incomplete argument %s\n", k.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The property list key this host reads the entry point from.
+const char* OwnEntryKey() { return sizeof(void*) == 8 ? "8664" : "wx86"; }
+
+bool ReadModulePipl(const std::string& path, PiplInfo& info, std::string& error) {
+    std::vector<std::uint8_t> file;
+    if (!ReadWholeFile(path, file)) return error = "cannot read file", false;
+    PeResource res;
+    return FindPeResource(file, "PIPL", 0, res, error) && ParsePipl(res.Bytes, info, error);
+}
+
+int List(const std::string& dir) {
+    std::error_code ec;
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec))
+        if (e.is_regular_file() && Lower(e.path().extension().string()) == ".8bf") files.push_back(e.path());
+    if (ec) {
+        std::fprintf(stderr, "testhost: cannot read folder %s\n", dir.c_str());
+        return 2;
+    }
+    std::sort(files.begin(), files.end());
+    int found = 0;
+    for (const auto& f : files) {
+        PiplInfo info;
+        std::string error;
+        if (!ReadModulePipl(f.string(), info, error)) {
+            std::printf("%s: no property list (%s)\n", f.filename().string().c_str(), error.c_str());
+            continue;
+        }
+        if (info.Kind != "8BFM") continue;
+        ++found;
+        std::printf("%s: category \"%s\" name \"%s\" entry %s (%s%s)\n", f.filename().string().c_str(),
+                    info.Category.c_str(), info.Name.c_str(), info.EntryPoint.c_str(),
+                    info.EntryKey.c_str(), info.EntryKey == OwnEntryKey() ? "" : ", not for this host");
+    }
+    std::printf("%d filter(s)\n", found);
+    return 0;
+}
+
+void PrintRect(const char* name, const Rect16& r) {
+    std::printf(" %s (%d,%d,%d,%d)", name, r.top, r.left, r.bottom, r.right);
+}
+
+bool Empty(const Rect16& r) { return !r.top && !r.left && !r.bottom && !r.right; }
+
+bool LoadImage(const Args& a, HostImage& image, std::optional<std::vector<std::uint8_t>>& mask) {
+    std::string error;
+    if (a.In.empty()) {
+        image = MakeTestCard(a.Width, a.Height);
+    } else {
+        std::vector<std::uint8_t> file;
+        if (!ReadWholeFile(a.In, file) || !ReadBmp(file, image, error)) {
+            std::fprintf(stderr, "testhost: %s: %s\n", a.In.c_str(), error.empty() ? "cannot read" : error.c_str());
+            return false;
+        }
+    }
+    if (a.Grey && image.Channels >= 3) {
+        HostImage grey = image;
+        grey.Channels = 1;
+        grey.Pixels.resize(static_cast<std::size_t>(image.Width) * image.Height);
+        for (int y = 0; y < image.Height; ++y)
+            for (int x = 0; x < image.Width; ++x) {
+                const std::uint8_t* p = image.At(x, y);
+                *grey.At(x, y) = static_cast<std::uint8_t>((p[0] * 77 + p[1] * 150 + p[2] * 29 + 128) >> 8);
+            }
+        image = std::move(grey);
+    }
+    if (!a.Mask.empty()) {
+        std::vector<std::uint8_t> file;
+        HostImage m;
+        if (!ReadWholeFile(a.Mask, file) || !ReadBmp(file, m, error) || m.Channels != 1) {
+            std::fprintf(stderr, "testhost: %s: %s\n", a.Mask.c_str(),
+                         error.empty() ? "not an 8-bit mask" : error.c_str());
+            return false;
+        }
+        if (m.Width != image.Width || m.Height != image.Height) {
+            std::fprintf(stderr, "testhost: the mask is not the image's size\n");
+            return false;
+        }
+        mask = std::move(m.Pixels);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Args a;
+    if (!Parse(argc, argv, a)) {
+        Usage();
+        return 2;
+    }
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    if (!a.List.empty()) return List(a.List);
+
+    if (a.Entry.empty() && !a.Module.empty()) {
+        PiplInfo info;
+        std::string error;
+        if (!ReadModulePipl(a.Module, info, error)) {
+            std::fprintf(stderr, "testhost: %s: %s\n", a.Module.c_str(), error.c_str());
+            return 2;
+        }
+        if (info.EntryKey != OwnEntryKey()) {
+            std::fprintf(stderr, "testhost: %s has no %s entry point\n", a.Module.c_str(), OwnEntryKey());
+            return 2;
+        }
+        a.Entry = info.EntryPoint;
+    }
+    if (a.Entry.empty()) a.Entry = "VesperNoise";
+
+    PluginEntryProc entry = nullptr;
+#ifdef _WIN32
+    if (a.Module.empty()) {
+        std::fprintf(stderr, "testhost: --module is needed\n");
+        return 2;
+    }
+    HMODULE library = LoadLibraryA(a.Module.c_str());
+    if (!library) {
+        std::fprintf(stderr, "testhost: cannot load %s (error %lu)\n", a.Module.c_str(), GetLastError());
+        return 2;
+    }
+    entry = reinterpret_cast<PluginEntryProc>(reinterpret_cast<void*>(GetProcAddress(library, a.Entry.c_str())));
+#else
+    const std::map<std::string, PluginEntryProc> linked{{"VesperNoise", VesperNoise},
+                                                        {"VesperLine", VesperLine}};
+    if (auto it = linked.find(a.Entry); it != linked.end()) entry = it->second;
+#endif
+    if (!entry) {
+        std::fprintf(stderr, "testhost: no entry point %s\n", a.Entry.c_str());
+        return 2;
+    }
+
+    HostImage image;
+    std::optional<std::vector<std::uint8_t>> mask;
+    if (!LoadImage(a, image, mask)) return 2;
+    if (image.Channels == 1) a.Host.ImageMode = plugInModeGrayScale;
+
+    int failures = 0;
+    auto expect = [&](bool ok, const std::string& what) {
+        if (!ok) {
+            ++failures;
+            std::printf("FAIL: %s\n", what.c_str());
+        }
+    };
+    {
+        HostSession session(std::move(image), std::move(mask), a.Host);
+        if (a.About) {
+            const std::int16_t sentinel = 0x5A5A;
+            std::int16_t r = session.About(entry, sentinel);
+            std::printf("about: result word %s (%d)\n", r == sentinel ? "untouched" : "written", r);
+            if (a.ExpectUntouchedAbout) expect(r == sentinel, "about wrote the result word");
+        }
+        std::intptr_t firstSlot = 0;
+        int firstNewCalls = 0;
+        for (int run = 1; run <= (a.About ? 0 : a.Runs); ++run) {
+            CallOutcome o = session.Run(entry);
+            const CallStats& s = session.Stats();
+            std::printf("run %d: result %d", run, o.Result);
+            PrintRect("inRect", o.InRect);
+            PrintRect("outRect", o.OutRect);
+            PrintRect("maskRect", o.MaskRect);
+            std::printf(" slot %s", session.DataSlot() ? "set" : "empty");
+            if (run == 1) {
+                firstSlot = session.DataSlot();
+                firstNewCalls = s.NewHandleCalls;
+            } else {
+                bool kept = session.DataSlot() != 0 && session.DataSlot() == firstSlot;
+                std::printf(" %s", kept ? "(parameter block reused)" : "(parameter block changed)");
+                if (a.ExpectReuse) {
+                    expect(kept, "run " + std::to_string(run) + " did not keep the data slot");
+                    expect(s.NewHandleCalls == firstNewCalls,
+                           "run " + std::to_string(run) + " allocated a new handle");
+                }
+            }
+            if (auto block = session.SlotBlock()) {
+                // The header holds this call's addresses; only the tail is worth showing.
+                std::printf(" block %zu bytes, tail", block->size());
+                for (std::size_t i = 2 * sizeof(void*); i < block->size(); ++i) std::printf(" %02x", (*block)[i]);
+            }
+            std::printf("\n");
+            if (a.ExpectResult) expect(o.Result == *a.ExpectResult, "run " + std::to_string(run) + " result " + std::to_string(o.Result));
+            if (a.ExpectEmptyRects)
+                expect(Empty(o.InRect) && Empty(o.OutRect) && Empty(o.MaskRect), "rects not emptied");
+        }
+        const CallStats& s = session.Stats();
+        std::printf("host: advanceState %d (errors %d), displayPixels %d (errors %d), handles new %d lock %d dispose %d live %d, forbidden %d, guard damage %d\n",
+                    s.AdvanceCalls, s.AdvanceErrors, s.DisplayCalls, s.DisplayErrors, s.NewHandleCalls,
+                    s.LockHandleCalls, s.DisposeHandleCalls, session.LiveHostHandles(), s.ForbiddenCalls,
+                    s.GuardDamage);
+        expect(s.ForbiddenCalls == 0, "the module called an unusable handle procedure");
+        expect(s.GuardDamage == 0, "the module wrote outside the channels of the output buffer");
+        if (a.ExpectReuse && a.Host.UnusableHandleProcs) expect(s.NewHandleCalls == 0, "host handles used");
+
+        if (!a.Out.empty() && session.Image().Channels > 0) {
+            std::vector<std::uint8_t> bytes = WriteBmp(session.Image());
+            std::ofstream out(a.Out, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            if (!out) {
+                std::fprintf(stderr, "testhost: cannot write %s\n", a.Out.c_str());
+                return 2;
+            }
+            std::printf("wrote %s\n", a.Out.c_str());
+        }
+    }
+#ifdef _WIN32
+    FreeLibrary(library);
+#endif
+    std::printf("%s\n", failures ? "FAILED" : "OK");
+    return failures ? 1 : 0;
+}
