@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "host/about_box.h"
 #include "toolkit/application.h"
 
 const FilterBinding NoiseBinding{InitNoiseParameters, kNoiseBlockSize, nullptr};
@@ -11,18 +12,11 @@ FilterBinding CurrentBinding;
 THostContext HostContext;
 void* CurrentParameterBlock = nullptr;
 
-const char* const AboutText =
-    "Vesper filter plug-ins for Tarnwick Studio, version 1.0\r\n"
-    "\r\n"
-    "Copyright (c) 2025-2026 the Vesper developers, plug-in framework\r\n"
-    "All rights reserved.\r\n"
-    "\r\n"
-    "https://vesper.example.org\r\n"
-    "\r\n"
-    "Built with MinGW-w64 C++20\r\n"
-    "Host interface declarations by the Vesper developers";
+namespace {
+void ShowModuleAboutBox(const char* Text) { ShowAboutBox(Text); }
+}  // namespace
 
-AboutBoxHandler ShowAboutHandler = nullptr;
+AboutBoxHandler ShowAboutHandler = ShowModuleAboutBox;
 
 namespace {
 void EmptyRequestRects(FilterRecord* Record) {

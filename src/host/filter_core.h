@@ -49,10 +49,7 @@ OSErr RunFilterDialog();
 void CacheHostContext(FilterRecord* Record);
 VRect RectToVRect(const TRect& Rect);
 
-// The nine-line text of the about box.
-extern const char* const AboutText;
-
-// How the about selector shows the about box; while none is installed, nothing is shown.
+// How the about selector shows the about box (the toolkit's TPSAboutBox unless replaced).
 using AboutBoxHandler = void (*)(const char* Text);
 extern AboutBoxHandler ShowAboutHandler;
 

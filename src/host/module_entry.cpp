@@ -1,6 +1,7 @@
 // Exported entry points. Nothing thrown inside may reach the host.
 #include "host/module_entry.h"
 
+#include "host/about_box.h"
 #include "host/filter_core.h"
 
 extern "C" void VP_CDECL VesperNoise(std::int16_t selector, FilterRecord* record,

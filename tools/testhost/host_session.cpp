@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -290,7 +291,13 @@ std::optional<std::vector<std::uint8_t>> HostSession::SlotBlock() const {
 Handle VP_CDECL HostSession::NewHandle(std::int32_t Size) {
     if (!Current || Size < 0) return nullptr;
     ++Current->Counters.NewHandleCalls;
-    auto* h = new HostHandle{new char[Size ? Size : 1], Size, 0};
+    // Nothing may be thrown back through the module: a failed allocation is a null handle.
+    char* data = new (std::nothrow) char[Size ? Size : 1];
+    auto* h = data ? new (std::nothrow) HostHandle{data, Size, 0} : nullptr;
+    if (!h) {
+        delete[] data;
+        return nullptr;
+    }
     std::memset(h->Data, 0xCD, Size ? Size : 1);  // hosts hand out uncleared memory
     Current->Handles.insert(h);
     return h;
@@ -314,7 +321,8 @@ std::int32_t VP_CDECL HostSession::GetHandleSize(Handle H) {
 OSErr VP_CDECL HostSession::SetHandleSize(Handle H, std::int32_t Size) {
     auto* h = static_cast<HostHandle*>(H);
     if (!Current || !Current->Handles.count(h) || Size < 0) return filterBadParameters;
-    char* bigger = new char[Size ? Size : 1];
+    char* bigger = new (std::nothrow) char[Size ? Size : 1];
+    if (!bigger) return memFullErr;
     std::memcpy(bigger, h->Data, std::min(Size, h->Size));
     delete[] h->Data;
     h->Data = bigger;

@@ -24,6 +24,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <thread>
 #else
 #include "host/module_entry.h"
 #endif
@@ -34,11 +39,69 @@ struct Args {
     std::string List, Module, Entry, In, Mask, Out;
     int Runs = 1;
     int Width = 64, Height = 48;
-    bool About = false, Grey = false;
+    bool About = false, Grey = false, PressEnter = false;
     HostOptions Host;
     std::optional<int> ExpectResult;
     bool ExpectEmptyRects = false, ExpectReuse = false, ExpectUntouchedAbout = false;
 };
+
+#ifdef _WIN32
+// Watches the windows the module opens on the host's thread: reports each one (class,
+// caption, title bar, placement), answers message boxes with OK so that no run hangs on
+// one, and with --press-enter sends Enter to other windows.
+class WindowWatch {
+public:
+    WindowWatch(bool PressEnter) : FThread(GetCurrentThreadId()), FPressEnter(PressEnter) {
+        FWorker = std::thread([this] { Loop(); });
+    }
+    ~WindowWatch() {
+        FStop = true;
+        FWorker.join();
+    }
+
+private:
+    void Loop() {
+        while (!FStop) {
+            EnumThreadWindows(FThread, Visit, reinterpret_cast<LPARAM>(this));
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        }
+    }
+    static BOOL CALLBACK Visit(HWND Window, LPARAM Self) {
+        auto* self = reinterpret_cast<WindowWatch*>(Self);
+        if (!IsWindowVisible(Window) || !self->FSeen.insert(Window).second) return TRUE;
+        char cls[64] = {}, caption[256] = {};
+        GetClassNameA(Window, cls, sizeof cls);
+        GetWindowTextA(Window, caption, sizeof caption);
+        if (std::strcmp(cls, "#32770") == 0) {
+            char text[512] = {};
+            GetDlgItemTextA(Window, 0xFFFF, text, sizeof text);  // the message box's text
+            std::printf("message box \"%s\": %s\n", caption, text);
+            PostMessageA(Window, WM_COMMAND, IDOK, 0);
+            return TRUE;
+        }
+        RECT r{};
+        GetWindowRect(Window, &r);
+        LONG style = GetWindowLongA(Window, GWL_STYLE);
+        int dx = (r.left + r.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2;
+        int dy = (r.top + r.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2;
+        std::printf("window %s \"%s\": title bar %s, %s, %ld x %ld\n", cls, caption,
+                    (style & WS_CAPTION) == WS_CAPTION ? "yes" : "no",
+                    std::abs(dx) <= 2 && std::abs(dy) <= 2 ? "centred" : "not centred",
+                    r.right - r.left, r.bottom - r.top);
+        if (self->FPressEnter) {
+            PostMessageA(Window, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+            PostMessageA(Window, WM_KEYUP, VK_RETURN, 0xC01C0001);
+        }
+        return TRUE;
+    }
+
+    DWORD FThread;
+    bool FPressEnter;
+    std::atomic<bool> FStop{false};
+    std::set<HWND> FSeen;
+    std::thread FWorker;
+};
+#endif
 
 void Usage() {
     std::puts(
@@ -46,7 +109,7 @@ void Usage() {
         "       testhost [--module FILE] [--entry NAME] [--in IMAGE.bmp] [--mask MASK.bmp]\n"
         "                [--out OUT.bmp] [--size WxH] [--grey] [--planes N] [--runs N]\n"
         "                [--pre N] [--post N] [--padding N] [--mask-padding N]\n"
-        "                [--unusable-handle-procs] [--about]\n"
+        "                [--unusable-handle-procs] [--about] [--press-enter]\n"
         "                [--expect-result R] [--expect-empty-rects] [--expect-reuse]\n"
         "                [--expect-untouched-about]");
 }
@@ -87,6 +150,7 @@ bool Parse(int argc, char** argv, Args& a) {
         else if (k == "--unusable-handle-procs") a.Host.UnusableHandleProcs = true;
         else if (k == "--about") a.About = true;
         else if (k == "--grey") a.Grey = true;
+        else if (k == "--press-enter") a.PressEnter = true;
         else if (k == "--expect-result") { ok = number(n, -32768, 32767); a.ExpectResult = n; }
         else if (k == "--expect-empty-rects") a.ExpectEmptyRects = true;
         else if (k == "--expect-reuse") a.ExpectReuse = true;
@@ -253,6 +317,9 @@ int main(int argc, char** argv) {
         }
     };
     {
+#ifdef _WIN32
+        WindowWatch watch(a.PressEnter);
+#endif
         HostSession session(std::move(image), std::move(mask), a.Host);
         if (a.About) {
             const std::int16_t sentinel = 0x5A5A;
