@@ -123,21 +123,21 @@ private:
         Record.inData = Record.outData = Record.maskData = nullptr;
         if (Opt.ServeNothing)
             return -1;
-        if (!IsEmpty(Record.inRect)) {
+        if (!IsEmpty(Record.inRect) && InImage(Record.inRect)) {
             ServeImage(Record.inRect, InBuffer, InStride, InCols, InRows);
             Record.inData = InBuffer.data() + Guard;
             Record.inRowBytes = InStride;
             Record.inPreDummyPlanes = static_cast<std::int16_t>(Opt.PreDummy);
             Record.inPostDummyPlanes = static_cast<std::int16_t>(Opt.PostDummy);
         }
-        if (!IsEmpty(Record.outRect)) {
+        if (!IsEmpty(Record.outRect) && InImage(Record.outRect)) {
             ServeImage(Record.outRect, OutBuffer, OutStride, OutCols, OutRows);
             Record.outData = OutBuffer.data() + Guard;
             Record.outRowBytes = OutStride;
             Record.outPreDummyPlanes = static_cast<std::int16_t>(Opt.PreDummy);
             Record.outPostDummyPlanes = static_cast<std::int16_t>(Opt.PostDummy);
         }
-        if (!IsEmpty(Record.maskRect) && Record.haveMask) {
+        if (!IsEmpty(Record.maskRect) && InImage(Record.maskRect) && Record.haveMask) {
             const int cols = Record.maskRect.right - Record.maskRect.left;
             const int rows = Record.maskRect.bottom - Record.maskRect.top;
             const int stride = cols + Opt.MaskPadding;
@@ -150,6 +150,12 @@ private:
             Record.maskRowBytes = stride;
         }
         return 0;
+    }
+
+    // Like a host, serves nothing for areas outside the image.
+    bool InImage(const Rect16& r) const
+    {
+        return r.left >= 0 && r.top >= 0 && r.left <= r.right && r.top <= r.bottom && r.right <= W && r.bottom <= H;
     }
 
     // Served rows carry dummy planes and padding; the buffer starts and ends with guards.
