@@ -89,12 +89,6 @@ protected:
     std::string Root, OldRoot;
 };
 
-TEST_F(ExchangeFilesTest, NamesAreTheFixedDriveCPaths)
-{
-    EXPECT_STREQ(ImageExchangeFileName, "c:\\tarnwickstudiorgb_dovrane.bmp");
-    EXPECT_STREQ(MaskExchangeFileName, "c:\\tarnwickstudioa_dovrane.bmp");
-}
-
 TEST_F(ExchangeFilesTest, ImageFileOfThreeByTwoIs78BytesBottomRowFirst)
 {
     TBitmap32 image;
