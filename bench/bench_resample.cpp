@@ -4,13 +4,13 @@
 // (vs_pixman = pixman time / our time; above 1 means we are faster).
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdint>
 #include <random>
 #include <vector>
 
 #include "bitmap/bitmap32.h"
 #include "bitmap/resample.h"
+#include "paired.h"
 
 #if defined(HAVE_PIXMAN)
 #include <pixman.h>
@@ -24,8 +24,6 @@
 #endif
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // A smooth image with some noise, the same for every run.
 void FillImage(TBitmap32& B, int W, int H)
@@ -48,12 +46,13 @@ struct TCase {
     int SrcSize, DstSize;
 };
 
+// Thread processor time, so preemption on a shared machine counts for neither side.
 template <typename F>
 double Seconds(F&& f)
 {
-    const auto t0 = Clock::now();
+    const double t0 = paired::NowNs();
     f();
-    return std::chrono::duration<double>(Clock::now() - t0).count();
+    return (paired::NowNs() - t0) * 1e-9;
 }
 
 #if defined(HAVE_PIXMAN)

@@ -23,20 +23,20 @@ inline __m128i AlphaPairs(__m128i F)
 // pixel's 32-bit lane, at most 256).
 // Channels are taken two per 32-bit lane in 16-bit halves: blue and red in the low bytes of
 // the halves, green and alpha moved down into them. In each half
-//   (Y*256 + 128) + (X - Y)*W
-// is formed modulo 2^16, which is harmless: the true value lies in 0..65535, so the wrapped
-// sum is that value exactly, and its high byte is the result.
+//   X*W + Y*(256 - W) + 128,
+// which equals Y*256 + (X - Y)*W + 128, has only non-negative terms and stays below 65536,
+// so unsigned 16-bit arithmetic is exact; its high byte is the result.
 inline __m128i V4(__m128i F, __m128i B, __m128i W)
 {
     const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
     const __m128i highBytes = _mm_set1_epi32(static_cast<int>(0xFF00FF00u));
     const __m128i bias = _mm_set1_epi16(0x80);
-    __m128i drb = _mm_sub_epi16(_mm_and_si128(F, lowBytes), _mm_and_si128(B, lowBytes));
-    __m128i dag = _mm_sub_epi16(_mm_srli_epi16(F, 8), _mm_srli_epi16(B, 8));
-    __m128i yrb = _mm_or_si128(_mm_slli_epi16(B, 8), bias);
-    __m128i yag = _mm_or_si128(_mm_and_si128(B, highBytes), bias);
-    __m128i rb = _mm_srli_epi16(_mm_add_epi16(yrb, _mm_mullo_epi16(drb, W)), 8);
-    __m128i ag = _mm_and_si128(_mm_add_epi16(yag, _mm_mullo_epi16(dag, W)), highBytes);
+    __m128i iw = _mm_sub_epi16(_mm_set1_epi16(256), W);
+    __m128i rb = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(F, lowBytes), W),
+                               _mm_mullo_epi16(_mm_and_si128(B, lowBytes), iw));
+    __m128i ag = _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(F, 8), W), _mm_mullo_epi16(_mm_srli_epi16(B, 8), iw));
+    rb = _mm_srli_epi16(_mm_add_epi16(rb, bias), 8);
+    ag = _mm_and_si128(_mm_add_epi16(ag, bias), highBytes);
     return _mm_or_si128(rb, ag);
 }
 

@@ -116,19 +116,19 @@ void TTransfer::ScaleNearest()
 {
     const int w = ClipW();
     std::vector<int> xmap(static_cast<std::size_t>(w));
-    const float xs = Single(static_cast<float>(SrcW()) / static_cast<float>(DstW()));
+    const float xs = RoundToSingle(static_cast<float>(SrcW()) / static_cast<float>(DstW()));
     for (int k = 0; k < w; ++k) {
         int x;
         if (DstW() < 2) {
             x = (FSrcRect.Left + FSrcRect.Right - 1) / 2;
         } else {
-            const float fx = Single(static_cast<float>(FSrcRect.Left) +
-                                    Single(static_cast<float>(FClip.Left + k - FDstRect.Left) * xs));
+            const float fx = RoundToSingle(static_cast<float>(FSrcRect.Left) +
+                                    RoundToSingle(static_cast<float>(FClip.Left + k - FDstRect.Left) * xs));
             x = Constrain(static_cast<int>(fx), FSrcRect.Left, FSrcRect.Right - 1);
         }
         xmap[static_cast<std::size_t>(k)] = x;
     }
-    const float ys = Single(static_cast<float>(SrcH()) / static_cast<float>(DstH()));
+    const float ys = RoundToSingle(static_cast<float>(SrcH()) / static_cast<float>(DstH()));
     bool have = false;
     int prevSy = 0;
     TColor32* prevRow = nullptr;
@@ -138,7 +138,7 @@ void TTransfer::ScaleNearest()
             sy = (FSrcRect.Top + FSrcRect.Bottom - 1) / 2;
         } else {
             const float fy =
-                Single(static_cast<float>(FSrcRect.Top) + Single(static_cast<float>(y - FDstRect.Top) * ys));
+                RoundToSingle(static_cast<float>(FSrcRect.Top) + RoundToSingle(static_cast<float>(y - FDstRect.Top) * ys));
             sy = Constrain(static_cast<int>(fy), FSrcRect.Top, FSrcRect.Bottom - 1);
         }
         const bool same = have && sy == prevSy;
@@ -171,14 +171,14 @@ std::vector<TBilinearEntry> TTransfer::BilinearMap(int DstLo, int DstW, int Clip
     std::vector<TBilinearEntry> map;
     map.reserve(static_cast<std::size_t>(ClipHi - ClipLo));
     const int srcW = SrcHi - SrcLo;
-    const float scale = Single(static_cast<float>(srcW) / static_cast<float>(DstW));
+    const float scale = RoundToSingle(static_cast<float>(srcW) / static_cast<float>(DstW));
     const float hi = static_cast<float>(Extent - 1);
     for (int i = ClipLo; i < ClipHi; ++i) {
-        float t = Single(Single(static_cast<float>(SrcLo) - 0.5f) +
-                         Single(Single(static_cast<float>(i - DstLo) + 0.5f) * scale));
+        float t = RoundToSingle(RoundToSingle(static_cast<float>(SrcLo) - 0.5f) +
+                         RoundToSingle(RoundToSingle(static_cast<float>(i - DstLo) + 0.5f) * scale));
         t = std::clamp(t, 0.0f, hi);
         const float fl = std::floor(t);
-        const std::uint32_t w = static_cast<std::uint32_t>(256 - RoundHalfEven(Single(t - fl) * 256.0f));
+        const std::uint32_t w = static_cast<std::uint32_t>(256 - RoundHalfEven(RoundToSingle(t - fl) * 256.0f));
         map.push_back(TBilinearEntry{static_cast<std::int32_t>(fl), w * 65536 + w});
     }
     // The last source pixel of the rectangle is taken whole from the pair to its left.
@@ -267,8 +267,8 @@ struct TDraftAxis {
 TDraftAxis DraftAxis(int DstLo, int ClipLo, int ClipHi, int SrcW, int DstW)
 {
     TDraftAxis axis;
-    const float sx = Single(static_cast<float>(SrcW) / static_cast<float>(DstW));
-    const auto offset = static_cast<std::int64_t>(Single(static_cast<float>(ClipLo - DstLo) * sx));
+    const float sx = RoundToSingle(static_cast<float>(SrcW) / static_cast<float>(DstW));
+    const auto offset = static_cast<std::int64_t>(RoundToSingle(static_cast<float>(ClipLo - DstLo) * sx));
     // 64-bit steps: the 16.16 step of a shrink by 65536 or more does not fit 32 bits.
     const auto step = static_cast<std::uint64_t>(65536.0f * sx);
     const int n = ClipHi - ClipLo;

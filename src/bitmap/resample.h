@@ -14,9 +14,9 @@ class TBitmap32;
 // The mappings and kernels are defined in single precision, each operation rounded. x87 code
 // keeps intermediates wider; a store through a volatile forces the rounding there.
 #if FLT_EVAL_METHOD == 0
-inline float Single(float V) { return V; }
+inline float RoundToSingle(float V) { return V; }
 #else
-inline float Single(float V)
+inline float RoundToSingle(float V)
 {
     volatile float r = V;
     return r;

@@ -20,9 +20,9 @@ constexpr float kMinusSevenThirds = -7.0f / 3.0f;
 float LinearKernel(float x)
 {
     if (x >= -1.0f && x < 0.0f)
-        return Single(1.0f + x);
+        return RoundToSingle(1.0f + x);
     if (x >= 0.0f && x < 1.0f)
-        return Single(1.0f - x);
+        return RoundToSingle(1.0f - x);
     return 0.0f;
 }
 
@@ -31,8 +31,8 @@ float BoxKernel(float x) { return (x > -0.5f && x <= 0.5f) ? 1.0f : 0.0f; }
 float CosineKernel(float x)
 {
     if (std::fabs(x) < 1.0f) {
-        const float px = Single(kPi * x);
-        return Single(Single(Single(std::cos(px)) + 1.0f) / 2.0f);
+        const float px = RoundToSingle(kPi * x);
+        return RoundToSingle(RoundToSingle(RoundToSingle(std::cos(px)) + 1.0f) / 2.0f);
     }
     return 0.0f;
 }
@@ -41,14 +41,14 @@ float SplineKernel(float x)
 {
     const float t = std::fabs(x);
     if (t < 1.0f) {
-        const float t2 = Single(t * t);
-        const float t3 = Single(t2 * t);
-        return Single(Single(Single(0.5f * t3) - t2) + kTwoThirds);
+        const float t2 = RoundToSingle(t * t);
+        const float t3 = RoundToSingle(t2 * t);
+        return RoundToSingle(RoundToSingle(RoundToSingle(0.5f * t3) - t2) + kTwoThirds);
     }
     if (t < 2.0f) {
-        const float u = Single(2.0f - t);
-        const float u3 = Single(Single(u * u) * u);
-        return Single(u3 / 6.0f);
+        const float u = RoundToSingle(2.0f - t);
+        const float u3 = RoundToSingle(RoundToSingle(u * u) * u);
+        return RoundToSingle(u3 / 6.0f);
     }
     return 0.0f;
 }
@@ -57,28 +57,28 @@ float Sinc(float u)
 {
     if (u == 0.0f)
         return 1.0f;
-    const float pu = Single(kPi * u);
-    return Single(Single(std::sin(pu)) / pu);
+    const float pu = RoundToSingle(kPi * u);
+    return RoundToSingle(RoundToSingle(std::sin(pu)) / pu);
 }
 
 float LanczosKernel(float x)
 {
     const float t = std::fabs(x);
     if (t < 3.0f)
-        return Single(Sinc(t) * Sinc(Single(t / 3.0f)));
+        return RoundToSingle(Sinc(t) * Sinc(RoundToSingle(t / 3.0f)));
     return 0.0f;
 }
 
 float MitchellKernel(float x)
 {
     const float t = std::fabs(x);
-    const float t2 = Single(t * t);
-    const float t3 = Single(t2 * t);
+    const float t2 = RoundToSingle(t * t);
+    const float t3 = RoundToSingle(t2 * t);
     if (t < 1.0f)
-        return Single(Single(Single(Single(7.0f * t3) - Single(12.0f * t2)) + kSixteenThirds) / 6.0f);
+        return RoundToSingle(RoundToSingle(RoundToSingle(RoundToSingle(7.0f * t3) - RoundToSingle(12.0f * t2)) + kSixteenThirds) / 6.0f);
     if (t < 2.0f) {
-        const float a = Single(Single(kMinusSevenThirds * t3) + Single(12.0f * t2));
-        return Single(Single(Single(a - Single(20.0f * t)) + kThirtyTwoThirds) / 6.0f);
+        const float a = RoundToSingle(RoundToSingle(kMinusSevenThirds * t3) + RoundToSingle(12.0f * t2));
+        return RoundToSingle(RoundToSingle(RoundToSingle(a - RoundToSingle(20.0f * t)) + kThirtyTwoThirds) / 6.0f);
     }
     return 0.0f;
 }
@@ -126,24 +126,24 @@ TTapTable BuildTapTable(int DstLo, int DstHi, int ClipLo, int ClipHi, int SrcLo,
         return table;
     }
     const TKernelEntry& row = RowOf(Filter);
-    const float scale = Single(static_cast<float>(dstW) / static_cast<float>(srcW));
-    const float s = Single(1.0f / scale);
+    const float scale = RoundToSingle(static_cast<float>(dstW) / static_cast<float>(srcW));
+    const float s = RoundToSingle(1.0f / scale);
     const bool shrinking = scale < 1.0f;
-    const float reach = shrinking ? Single(row.Radius * s) : row.Radius;
+    const float reach = shrinking ? RoundToSingle(row.Radius * s) : row.Radius;
     for (std::int64_t i = 0; i < clipW; ++i) {
         TTapList& list = table[static_cast<std::size_t>(i)];
-        const float pos = Single(static_cast<float>(i + ClipLo - DstLo) + 0.5f);
-        const float c = Single(Single(static_cast<float>(SrcLo) - 0.5f) + Single(pos * s));
-        const auto first = static_cast<std::int64_t>(std::floor(Single(c - reach)));
-        const auto last = static_cast<std::int64_t>(std::ceil(Single(c + reach)));
+        const float pos = RoundToSingle(static_cast<float>(i + ClipLo - DstLo) + 0.5f);
+        const float c = RoundToSingle(RoundToSingle(static_cast<float>(SrcLo) - 0.5f) + RoundToSingle(pos * s));
+        const auto first = static_cast<std::int64_t>(std::floor(RoundToSingle(c - reach)));
+        const auto last = static_cast<std::int64_t>(std::ceil(RoundToSingle(c + reach)));
         for (std::int64_t j = first; j <= last; ++j) {
-            const float d = Single(c - static_cast<float>(j));
+            const float d = RoundToSingle(c - static_cast<float>(j));
             int w;
             if (shrinking) {
-                const float k = row.Kernel(Single(d * scale));
-                w = RoundHalfEven(Single(Single(k * 256.0f) * scale));
+                const float k = row.Kernel(RoundToSingle(d * scale));
+                w = RoundHalfEven(RoundToSingle(RoundToSingle(k * 256.0f) * scale));
             } else {
-                w = RoundHalfEven(Single(row.Kernel(d) * 256.0f));
+                w = RoundHalfEven(RoundToSingle(row.Kernel(d) * 256.0f));
             }
             if (w != 0)
                 list.push_back(TTap{ClampIndex(j, SrcLo, SrcHi), w});

@@ -3,20 +3,13 @@
 #include "toolkit/platform.h"
 
 namespace {
-TApplication& ApplicationObject()
-{
-    static TApplication app;
-    return app;
-}
-TScreen& ScreenObject()
-{
-    static TScreen screen;
-    return screen;
-}
+TApplication TheApplication;
+TScreen TheScreen;
 } // namespace
 
-TApplication* const Application = &ApplicationObject();
-TScreen* const Screen = &ScreenObject();
+// Constant-initialised: the pointers are valid before any dynamic initialisation runs.
+TApplication* const Application = &TheApplication;
+TScreen* const Screen = &TheScreen;
 
 TApplication::TApplication() : TComponent(nullptr) {}
 

@@ -79,6 +79,20 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
     Invalidate();
 }
 
+void TControl::SetClientWidth(int Value)
+{
+    if (auto* f = dynamic_cast<TForm*>(this))
+        f->HandleNeeded();
+    SetWidth(FWidth - ClientWidth() + Value);
+}
+
+void TControl::SetClientHeight(int Value)
+{
+    if (auto* f = dynamic_cast<TForm*>(this))
+        f->HandleNeeded();
+    SetHeight(FHeight - ClientHeight() + Value);
+}
+
 TPoint TControl::ClientOrigin() const
 {
     if (!FParent)
@@ -373,6 +387,7 @@ TWinControl::~TWinControl()
         RemoveControl(c);
         TComponent::Free(c);
     }
+    TForm::ControlGone(this);
     plat::ControlDestroyed(*this);
     FImpl.reset();
 }
@@ -584,13 +599,33 @@ void TWinControl::HandleNeeded()
     if (FImpl)
         return;
     FImpl = plat::CreateWindowImpl(*this);
+    FrameChanged();
+}
+
+void TWinControl::FrameChanged()
+{
+    // The frame the window brought (or a new style) changes the client area.
+    TRect n = FImpl ? FImpl->NonClientInsets() : TRect{};
+    if (n == TRect{})
+        return;
+    Realign();
+    AdjustSize();
 }
 
 void* TWinControl::WindowHandle() const { return FImpl ? FImpl->Handle() : nullptr; }
 
 std::uint32_t TWinControl::WindowStyle() { return WindowImpl().Style(); }
 
-void TWinControl::SetWindowStyle(std::uint32_t Style) { WindowImpl().SetStyle(Style); }
+void TWinControl::SetWindowStyle(std::uint32_t Style)
+{
+    TRect before = NonClientInsets();
+    WindowImpl().SetStyle(Style);
+    if (!(NonClientInsets() == before)) {
+        Realign();
+        AdjustSize();
+        Invalidate();
+    }
+}
 
 void TWinControl::CreateHandles()
 {

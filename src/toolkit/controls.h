@@ -84,8 +84,10 @@ public:
     TRect BoundsRect() const { return TRect{FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
     virtual int ClientWidth() const { return FWidth; }
     virtual int ClientHeight() const { return FHeight; }
-    void SetClientWidth(int Value) { SetWidth(FWidth - ClientWidth() + Value); }
-    void SetClientHeight(int Value) { SetHeight(FHeight - ClientHeight() + Value); }
+    // Sizes the control so that its client area gets Value; a form gets its window first,
+    // since the frame decides how much room the client area leaves.
+    void SetClientWidth(int Value);
+    void SetClientHeight(int Value);
     TRect ClientRect() const { return TRect{0, 0, ClientWidth(), ClientHeight()}; }
     // Screen position of the client area's top-left corner.
     virtual TPoint ClientOrigin() const;
@@ -126,6 +128,9 @@ public:
     // Mouse capture: while held, every mouse message goes to this control.
     void SetMouseCapture(bool Value);
     bool MouseCapture() const;
+    void SetCapture() { SetMouseCapture(true); }
+    void ReleaseCapture() { SetMouseCapture(false); }
+    bool HasCapture() const { return MouseCapture(); }
 
     // Entry point of the back ends: turns a message into the matching virtual method and
     // event. Exceptions from handlers are caught and shown through Application.
@@ -243,7 +248,8 @@ public:
     TKeyEvent OnKeyUp;
     TKeyPressEvent OnKeyPress;
 
-    // Non-client frame the platform adds around the client area (caption, borders).
+    // Non-client frame the platform adds around the client area (caption, borders); none
+    // before the window exists, so client sizes count the frame only from then on.
     TRect NonClientInsets() const;
 
 protected:
@@ -254,6 +260,7 @@ protected:
     void Resize() override;
     bool CanAutoSize(int& NewWidth, int& NewHeight) override;
     void* WindowHandle() const;
+    void FrameChanged();
     // The back end calls these to tell the control about its window's state.
     friend class TControl;
 

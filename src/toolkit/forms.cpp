@@ -1,17 +1,41 @@
 #include "toolkit/forms.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "toolkit/application.h"
 #include "toolkit/formloader.h"
 #include "toolkit/resources.h"
 #include "toolkit/platform.h"
 
+namespace {
+// Every live form, so a destroyed control can leave whichever form has it as active control.
+std::vector<TForm*>& LiveForms()
+{
+    static std::vector<TForm*> forms;
+    return forms;
+}
+} // namespace
+
+void TForm::ControlGone(TWinControl* Control)
+{
+    for (TForm* f : LiveForms())
+        if (f->FActiveControl == Control)
+            f->FActiveControl = nullptr;
+}
+
 TForm::TForm(TComponent* AOwner) : TWinControl(AOwner)
 {
+    LiveForms().push_back(this);
     SetVisible(false);
     SetBounds(0, 0, 320, 240);
 }
 
-TForm::~TForm() = default;
+TForm::~TForm()
+{
+    auto& forms = LiveForms();
+    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+}
 
 void TForm::AfterConstruction()
 {
@@ -49,6 +73,7 @@ int TForm::ShowModal()
         throw EInvalidOperation("Cannot make a visible window modal");
     FModalResult = mrNone;
     CreateHandles();
+    AdjustSize(); // a window created just now may have brought its frame
     ApplyPosition();
     FModal = true;
     FShown = true;
@@ -159,6 +184,13 @@ void TForm::PaintControl(TCanvas& Canvas)
         throw;
     }
     FCanvas = nullptr;
+}
+
+void TForm::VisibleChanged()
+{
+    if (Visible())
+        CreateHandles();
+    TWinControl::VisibleChanged();
 }
 
 void TForm::Paint()

@@ -64,6 +64,8 @@ public:
     std::uint32_t BorderStyleBits() const;
 
     TWinControl* ActiveControl() const { return FActiveControl; }
+    // Called as a control is destroyed: no form keeps it as its active control.
+    static void ControlGone(TWinControl* Control);
     void SetActiveControl(TWinControl* Control);
     bool Showing() const override { return Visible(); }
     TWindowKind WindowKind() const override { return TWindowKind::Form; }
@@ -115,6 +117,8 @@ public:
 
 protected:
     void PaintControl(TCanvas& Canvas) override;
+    // A form shown gets its windows.
+    void VisibleChanged() override;
     virtual void Paint();
     virtual void DoShow();
     virtual void DoHide();

@@ -381,4 +381,112 @@ TEST_F(ControlsTest, DestroyedControlLeavesParentAndScript)
     EXPECT_EQ(clicks, 0);
 }
 
+
+TEST_F(ControlsTest, RightAndBottomAlignFromTheFarSide)
+{
+    Form->SetBounds(0, 0, 200, 100);
+    auto* right = Add<TPanel>(0, 0, 30, 10);
+    auto* bottom = Add<TPanel>(0, 0, 10, 20);
+    auto* bottom2 = Add<TPanel>(0, 50, 10, 10);
+    right->SetAlign(alRight);
+    bottom->SetAlign(alBottom);
+    bottom2->SetAlign(alBottom);
+    // Bottom panels stack upwards in order of their bottom edges; right takes what is left.
+    EXPECT_EQ(bottom->BoundsRect(), (TRect{0, 80, 200, 100}));
+    EXPECT_EQ(bottom2->BoundsRect(), (TRect{0, 70, 200, 80}));
+    EXPECT_EQ(right->BoundsRect(), (TRect{170, 0, 200, 70}));
+}
+
+TEST_F(ControlsTest, ButtonModalResultEndsTheLoopAfterItsHandler)
+{
+    auto* b = Add<TButton>(0, 0, 50, 20);
+    b->SetModalResult(mrRetry);
+    int handled = 0;
+    b->OnClick = [&](TObject*) { ++handled; };
+    headless::PostClick(b, 1, 1);
+    EXPECT_EQ(Form->ShowModal(), mrRetry);
+    EXPECT_EQ(handled, 1);
+    b->SetEnabled(false);
+    b->Click(); // a disabled button does nothing
+    EXPECT_EQ(handled, 1);
+}
+
+TEST_F(ControlsTest, CentredLabelLinesShareTheMiddle)
+{
+    auto* l = Add<TLabel>(0, 0, 1, 1);
+    l->SetCaption("abcd\r\nab\r\n");
+    l->SetAlignment(taCenter);
+    std::vector<TRect> r = l->LineRects();
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[0], (TRect{0, 0, 24, 13}));
+    EXPECT_EQ(r[1], (TRect{6, 13, 18, 26}));
+    EXPECT_EQ(r[2].Top, 26); // the empty last line still counts
+    l->SetAlignment(taRightJustify);
+    EXPECT_EQ(l->LineRects()[1].Left, 12);
+}
+
+TEST_F(ControlsTest, OpaqueLabelPaintsItsColourTransparentDoesNot)
+{
+    auto* l = Add<TLabel>(0, 0, 1, 1);
+    l->SetCaption("ab");
+    l->SetColor(clBlue);
+    headless::PostPaint(l);
+    headless::PostCall([&] {
+        EXPECT_EQ(headless::Surface(l)->PixelAt(0, 0), 0xFF0000FFu);
+        l->SetTransparent(true);
+        l->SetColor(clRed);
+    });
+    headless::PostPaint(l);
+    Finish();
+    Form->ShowModal();
+    // A transparent label paints nothing: what was there stays, and the red never shows.
+    EXPECT_EQ(headless::Surface(l)->PixelAt(0, 0), 0xFF0000FFu);
+    EXPECT_EQ(headless::PaintCount(l), 2); // the scripted paints took the pending ones along
+}
+
+TEST_F(ControlsTest, OwnershipMovesBetweenOwners)
+{
+    TComponent a(nullptr), b(nullptr);
+    auto* c = new TComponent(&a);
+    b.InsertComponent(c);
+    EXPECT_EQ(c->Owner(), &b);
+    EXPECT_EQ(a.ComponentCount(), 0);
+    EXPECT_EQ(b.ComponentCount(), 1);
+    b.RemoveComponent(c);
+    EXPECT_EQ(c->Owner(), nullptr);
+    TComponent::Free(c);
+    EXPECT_EQ(b.ComponentCount(), 0);
+}
+
+TEST_F(ControlsTest, ProcessMessagesRunsQueuedEventsAndPaints)
+{
+    auto* p = Add<TPanel>(0, 0, 10, 10);
+    Form->Show();
+    int calls = 0;
+    headless::PostCall([&] { ++calls; });
+    headless::PostCall([&] { ++calls; });
+    Application->ProcessMessages();
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(headless::PendingEvents(), 0u);
+    EXPECT_FALSE(headless::PaintPending(p));
+    EXPECT_GE(headless::PaintCount(p), 1);
+}
+
+TEST_F(ControlsTest, KeyScriptSendsCharacterForPrintableKeys)
+{
+    std::string typed;
+    Form->OnKeyPress = [&](TObject*, char& c) { typed += c; };
+    int ups = 0;
+    Form->OnKeyUp = [&](TObject*, std::uint16_t&, TShiftState) { ++ups; };
+    headless::PostKey(nullptr, 'Q');
+    headless::PostKey(nullptr, 'Q', ssShift);
+    headless::PostKey(nullptr, '7');
+    headless::PostKey(nullptr, 0x70); // F1: no character, though 0x70 is a 'p' in ASCII
+    headless::PostKey(nullptr, 0x60); // numeric keypad 0: a key code, not a backquote
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(typed, "qQ7");
+    EXPECT_EQ(ups, 5);
+}
+
 } // namespace

@@ -179,3 +179,128 @@ TEST_F(FormsTest, ScreenCenterPlacesFormInTheMiddle)
 }
 
 } // namespace
+
+namespace {
+
+using FormFrameTest = HeadlessTest;
+
+TEST_F(FormFrameTest, ClientSizeAllowsForTheFrame)
+{
+    TComponentPtr<TForm> form(CreateFormOf<TForm>(nullptr));
+    form->SetBorderStyle(bsDialog);
+    form->SetClientWidth(391); // before any window exists
+    form->SetClientHeight(143);
+    EXPECT_EQ(form->ClientWidth(), 391);
+    EXPECT_EQ(form->ClientHeight(), 143);
+    EXPECT_EQ(form->Width(), 391 + 2 * 3);
+    EXPECT_EQ(form->Height(), 143 + 2 * 3 + 18);
+}
+
+TEST_F(FormFrameTest, StyleChangeRealignsClientChildren)
+{
+    TComponentPtr<TForm> form(CreateFormOf<TForm>(nullptr));
+    form->SetBorderStyle(bsSingle);
+    form->SetBounds(0, 0, 200, 100);
+    auto* panel = new TWinControl(form.get());
+    panel->SetParent(form.get());
+    panel->SetAlign(alClient);
+    EXPECT_EQ(panel->Height(), 100); // no window yet, so no frame yet
+    form->HandleNeeded();
+    int captionHeight = form->Height() - form->ClientHeight();
+    EXPECT_GT(captionHeight, 18);
+    EXPECT_EQ(panel->Height(), form->ClientHeight());
+    form->SetWindowStyle(form->WindowStyle() & ~WS_STYLE_CAPTION);
+    // The caption's two bits were the single border's whole frame.
+    EXPECT_EQ(form->Height() - form->ClientHeight(), 0);
+    EXPECT_EQ(panel->Height(), form->ClientHeight()); // followed the larger client area
+}
+
+TEST_F(FormFrameTest, AutoSizedFormWrapsChildrenWithFrameAndBorder)
+{
+    TComponentPtr<TForm> form(CreateFormOf<TForm>(nullptr));
+    form->SetBorderStyle(bsNone);
+    form->SetBorderWidth(5);
+    auto* a = new TWinControl(form.get());
+    a->SetParent(form.get());
+    a->SetBounds(10, 20, 30, 40);
+    form->SetAutoSize(true);
+    EXPECT_EQ(form->Width(), 10 + 30 + 2 * 5);
+    EXPECT_EQ(form->Height(), 20 + 40 + 2 * 5);
+    a->SetWidth(50); // the form follows its child
+    EXPECT_EQ(form->Width(), 10 + 50 + 2 * 5);
+    form->SetBorderStyle(bsDialog); // the frame joins once the window exists
+    form->HandleNeeded();
+    form->SetBorderStyle(bsSingle);
+    form->SetBorderStyle(bsDialog);
+    EXPECT_EQ(form->Width(), 10 + 50 + 2 * 5 + 2 * 3);
+}
+
+TEST_F(FormFrameTest, CaptureWrappersAndNestedModalForms)
+{
+    TComponentPtr<TForm> outer(CreateFormOf<TForm>(nullptr));
+    TComponentPtr<TForm> inner(CreateFormOf<TForm>(nullptr));
+    std::vector<std::string> log;
+    headless::PostCall([&] {
+        log.push_back(headless::ModalForm() == outer.get() ? "outer" : "?");
+        headless::PostCall([&] {
+            log.push_back(headless::ModalForm() == inner.get() ? "inner" : "?");
+            inner->SetCapture();
+            log.push_back(inner->HasCapture() ? "captured" : "?");
+            inner->SetModalResult(mrYes);
+        });
+        log.push_back(inner->ShowModal() == mrYes ? "inner done" : "?");
+        log.push_back(inner->HasCapture() ? "?" : "released");
+        log.push_back(headless::ModalForm() == outer.get() ? "outer again" : "?");
+        outer->SetModalResult(mrNo);
+    });
+    EXPECT_EQ(outer->ShowModal(), mrNo);
+    EXPECT_EQ(log, (std::vector<std::string>{"outer", "inner", "captured", "inner done", "released", "outer again"}));
+    EXPECT_THROW(TComponent(nullptr).Components(-1), EListError);
+}
+
+} // namespace
+
+namespace {
+
+using FocusTest = HeadlessTest;
+
+TEST_F(FocusTest, KeysGoToTheFocusedControlOrTheForm)
+{
+    TComponentPtr<TForm> form(CreateFormOf<TForm>(nullptr));
+    auto* panel = new TWinControl(form.get());
+    panel->SetParent(form.get());
+    auto* field = new TWinControl(form.get());
+    field->SetParent(panel);
+    std::string log;
+    field->OnKeyDown = [&](TObject*, std::uint16_t& k, TShiftState) { log += "field " + std::to_string(k) + ";"; };
+    form->OnKeyDown = [&](TObject*, std::uint16_t& k, TShiftState) { log += "form " + std::to_string(k) + ";"; };
+    field->SetFocus();
+    EXPECT_TRUE(field->Focused());
+    headless::PostKeyDown(nullptr, 'A');
+    headless::PostCall([&] { field->Hide(); }); // focus can no longer stay there
+    headless::PostKeyDown(nullptr, 'B');
+    headless::PostCall([&] { form->SetKeyPreview(true); field->Show(); });
+    headless::PostKeyDown(nullptr, 'C'); // the form previews, then the field
+    headless::PostCall([&] { form->SetModalResult(mrOk); });
+    form->ShowModal();
+    EXPECT_EQ(log, "field 65;form 66;form 67;field 67;");
+}
+
+TEST_F(FocusTest, DestroyedFocusedControlLeavesNoDanglingFocus)
+{
+    TComponentPtr<TForm> form(CreateFormOf<TForm>(nullptr));
+    auto* panel = new TWinControl(form.get());
+    panel->SetParent(form.get());
+    auto* field = new TWinControl(nullptr); // owned by nobody, parented below the panel
+    field->SetParent(panel);
+    field->SetFocus();
+    panel->SetParent(nullptr); // the field is now off the form, but still its active control
+    EXPECT_EQ(form->ActiveControl(), field);
+    TComponent::Free(panel); // frees the field with it
+    EXPECT_EQ(form->ActiveControl(), nullptr);
+    headless::PostKeyDown(nullptr, 'A'); // reaches the form, not freed memory
+    headless::PostCall([&] { form->SetModalResult(mrOk); });
+    EXPECT_EQ(form->ShowModal(), mrOk);
+}
+
+} // namespace

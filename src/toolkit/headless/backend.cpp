@@ -261,7 +261,9 @@ void DeliverKey(const TEvent& E)
         TForm* f = RunningForm();
         if (!f)
             return;
-        to = f->ActiveControl() ? static_cast<TControl*>(f->ActiveControl()) : f;
+        // A focused control that can no longer take the focus has lost it to the form.
+        TWinControl* active = f->ActiveControl();
+        to = active && active->CanFocus() ? static_cast<TControl*>(active) : f;
     }
     TControlMessage m;
     m.Kind = E.Message;
@@ -518,8 +520,6 @@ void StopTimer(TTimer& Timer)
 {
     auto& t = S().Timers;
     t.erase(std::remove_if(t.begin(), t.end(), [&](const auto& x) { return x.Timer == &Timer; }), t.end());
-    auto& q = S().Queue;
-    (void)q;
 }
 
 int ScreenWidth() { return S().ScreenW; }
@@ -580,8 +580,10 @@ bool PlaceWindow(void* Window, void* InsertAfter, int X, int Y, int Cx, int Cy, 
             S().Placements.push_back({Window, InsertAfter, X, Y, Cx, Cy, Flags});
             if (!(Flags & SwpNoMove))
                 w.Bounds = TRect{X, Y, X + w.Bounds.Width(), Y + w.Bounds.Height()};
-            if (!(Flags & SwpNoSize))
-                w.Bounds.Right = w.Bounds.Left + Cx, w.Bounds.Bottom = w.Bounds.Top + Cy;
+            if (!(Flags & SwpNoSize)) {
+                w.Bounds.Right = w.Bounds.Left + Cx;
+                w.Bounds.Bottom = w.Bounds.Top + Cy;
+            }
             return true;
         }
     return false; // not a window
@@ -707,8 +709,12 @@ void PostChar(TWinControl* T, char C) { Post(KeyEvent(TMessageKind::Char, T, 0, 
 void PostKey(TWinControl* T, std::uint16_t Key, TShiftState Sh)
 {
     PostKeyDown(T, Key, Sh);
-    if (Key == VK_KEY_RETURN || Key == VK_KEY_ESCAPE || (Key >= 0x20 && Key < 0x7F))
+    // The character the platform's key translation makes of a virtual key, if any.
+    if (Key == VK_KEY_RETURN || Key == VK_KEY_ESCAPE || Key == VK_KEY_SPACE || Key == 8 || Key == 9 ||
+        (Key >= '0' && Key <= '9'))
         PostChar(T, static_cast<char>(Key));
+    else if (Key >= 'A' && Key <= 'Z')
+        PostChar(T, static_cast<char>(Sh & ssShift ? Key : Key - 'A' + 'a'));
     PostKeyUp(T, Key, Sh);
 }
 void PostSelect(TComboBox* Combo, int Index)

@@ -35,7 +35,8 @@ void PostClick(TControl* Target, int X, int Y, TMouseButton Button = mbLeft);
 void PostKeyDown(TWinControl* Target, std::uint16_t Key, TShiftState Shift = 0);
 void PostKeyUp(TWinControl* Target, std::uint16_t Key, TShiftState Shift = 0);
 void PostChar(TWinControl* Target, char Char);
-// Down, char (for printable keys and Enter/Escape) and up.
+// Down, the character the key makes (letters, digits, Space, Enter, Escape, Backspace,
+// Tab; letters in capitals only with ssShift) and up.
 void PostKey(TWinControl* Target, std::uint16_t Key, TShiftState Shift = 0);
 // The user picks item Index of a drop-down list.
 void PostSelect(TComboBox* Combo, int Index);
