@@ -1,0 +1,193 @@
+#include "bridge/filter_graphic.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <vector>
+
+#include "bitmap/bitmap32.h"
+#include "toolkit/pixel_rows.h"
+
+const char* const SourceTooSmallMessage = "Source bitmap is smaller than the filter rectangle";
+
+namespace {
+
+constexpr Rect16 EmptyRect{0, 0, 0, 0};
+
+[[noreturn]] void FailAt(int Line) { throw EAssertionFailed("Assertion failure", "PSGraphics", Line); }
+
+// Asks the host for the rectangles just set. False when the host offers no callback: then
+// nothing was delivered and the buffers must not be trusted.
+bool Advance(FilterRecord* Record)
+{
+    if (!Record->advanceState)
+        return false;
+    Record->advanceState(); // the result is not examined; the buffers show what was served
+    return true;
+}
+
+PlaneLayout InputLayout(const FilterRecord* R)
+{
+    return PlaneLayout{static_cast<std::uint8_t*>(R->inData), R->inPreDummyPlanes, R->planes,
+                       R->inPostDummyPlanes, R->inRowBytes, R->depth};
+}
+
+PlaneLayout OutputLayout(const FilterRecord* R)
+{
+    return PlaneLayout{static_cast<std::uint8_t*>(R->outData), R->outPreDummyPlanes, R->planes,
+                       R->outPostDummyPlanes, R->outRowBytes, R->depth};
+}
+
+// Row distance of a toolkit bitmap; with fewer than two rows it is never used.
+std::int32_t ToolkitRowBytes(IToolkitBitmapRows& Bitmap, int Rows)
+{
+    if (Rows < 2)
+        return 0;
+    return static_cast<std::int32_t>(Bitmap.ScanLine(1) - Bitmap.ScanLine(0));
+}
+
+int RectWidth(const Rect16& R) { return R.right - R.left; }
+int RectHeight(const Rect16& R) { return R.bottom - R.top; }
+
+} // namespace
+
+int IdentityChannelMap(int k) { return k; }
+
+int SwapRedBlueChannelMap(int k)
+{
+    static constexpr std::array<int, 4> Table{2, 1, 0, 3};
+    return k >= 0 && k < static_cast<int>(Table.size()) ? Table[static_cast<std::size_t>(k)] : k;
+}
+
+void CopyPlanes(const PlaneLayout& Source, const PlaneLayout& Destination, int Columns, int Rows,
+                ChannelMap Map)
+{
+    if (Source.Planes > Destination.Planes || Source.Depth != 8 || Destination.Depth != 8)
+        FailAt(97);
+    // Negative skips would walk backwards out of the host's rows.
+    if (Source.PreSkip < 0 || Source.PostSkip < 0 || Destination.PreSkip < 0 || Destination.PostSkip < 0)
+        FailAt(97);
+    if (!Map)
+        Map = IdentityChannelMap;
+
+    const int channels = std::max(0, Source.Planes);
+    std::vector<int> offset(static_cast<std::size_t>(channels));
+    for (int k = 0; k < channels; ++k) {
+        offset[static_cast<std::size_t>(k)] = Map(k);
+        // An offset past the destination's channel bytes would land in the next pixel.
+        if (offset[static_cast<std::size_t>(k)] < 0 || offset[static_cast<std::size_t>(k)] >= Destination.Planes)
+            FailAt(97);
+    }
+    if (Columns <= 0 || Rows <= 0 || channels == 0 || !Source.Data || !Destination.Data)
+        return;
+
+    const std::ptrdiff_t srcTail = static_cast<std::ptrdiff_t>(Source.Planes) + Source.PostSkip;
+    const std::ptrdiff_t dstTail = static_cast<std::ptrdiff_t>(Destination.Planes) + Destination.PostSkip;
+    const int* off = offset.data();
+    for (int r = 0; r < Rows; ++r) {
+        const std::uint8_t* s = Source.Data + static_cast<std::ptrdiff_t>(r) * Source.RowBytes;
+        std::uint8_t* d = Destination.Data + static_cast<std::ptrdiff_t>(r) * Destination.RowBytes;
+        for (int c = 0; c < Columns; ++c) {
+            s += Source.PreSkip;
+            d += Destination.PreSkip;
+            for (int k = 0; k < channels; ++k)
+                d[off[k]] = s[k];
+            s += srcTail;
+            d += dstTail;
+        }
+    }
+}
+
+int TPSFilterGraphic::Width() const { return FFilterRecord ? FFilterRecord->imageSize.h : 0; }
+int TPSFilterGraphic::Height() const { return FFilterRecord ? FFilterRecord->imageSize.v : 0; }
+
+void TPSFilterGraphic::AssignTo(TPersistent* Dest)
+{
+    if (!Dest)
+        throw EConvertError(std::string("Cannot assign a ") + ClassName() + " to a nil");
+    FilterRecord* r = FFilterRecord;
+    if (!r)
+        return TPersistent::AssignTo(Dest);
+
+    r->outRect = EmptyRect;
+    r->inRect = r->filterRect;
+    r->inLoPlane = 0;
+    r->inHiPlane = static_cast<std::int16_t>(r->planes - 1);
+    r->depth = 8;
+    const int columns = RectWidth(r->inRect);
+    const int rows = RectHeight(r->inRect);
+    if (r->planes > 4)
+        return TPersistent::AssignTo(Dest);
+
+    if (auto* bitmap = dynamic_cast<TBitmap32*>(Dest)) {
+        bitmap->SetSize(columns, rows);
+        const PlaneLayout into{reinterpret_cast<std::uint8_t*>(bitmap->Bits()), 0, 4, 0,
+                               bitmap->Width() * 4, 8};
+        if (Advance(r))
+            CopyPlanes(InputLayout(r), into, std::min(columns, bitmap->Width()),
+                       std::min(rows, bitmap->Height()), IdentityChannelMap);
+    } else if (auto* rowsOf = dynamic_cast<IToolkitBitmapRows*>(Dest)) {
+        rowsOf->SetPixelFormatBits(32);
+        rowsOf->SetWidth(std::max(0, columns));
+        rowsOf->SetHeight(std::max(0, rows));
+        const int w = std::min(columns, rowsOf->Width());
+        const int h = std::min(rows, rowsOf->Height());
+        PlaneLayout into{nullptr, 0, 4, 0, 0, 8};
+        if (w > 0 && h > 0) {
+            into.Data = rowsOf->ScanLine(0);
+            into.RowBytes = ToolkitRowBytes(*rowsOf, h);
+        }
+        if (Advance(r))
+            CopyPlanes(InputLayout(r), into, w, h, SwapRedBlueChannelMap);
+    } else {
+        return TPersistent::AssignTo(Dest);
+    }
+    r->inRect = EmptyRect;
+}
+
+void TPSFilterGraphic::Assign(TPersistent* Source)
+{
+    FilterRecord* r = FFilterRecord;
+    auto* bitmap = dynamic_cast<TBitmap32*>(Source);
+    auto* rowsOf = dynamic_cast<IToolkitBitmapRows*>(Source);
+    if (!r || (!bitmap && !rowsOf))
+        return TPersistent::Assign(Source);
+
+    r->inRect = EmptyRect;
+    r->outRect = r->filterRect;
+    r->outLoPlane = 0;
+    r->outHiPlane = static_cast<std::int16_t>(r->planes - 1);
+    r->depth = 8;
+    const int columns = RectWidth(r->outRect);
+    const int rows = RectHeight(r->outRect);
+
+    int sourceWidth, sourceHeight;
+    if (bitmap) {
+        sourceWidth = bitmap->Width();
+        sourceHeight = bitmap->Height();
+    } else {
+        if (rowsOf->PixelFormatBits() != 32)
+            FailAt(227);
+        sourceWidth = rowsOf->Width();
+        sourceHeight = rowsOf->Height();
+    }
+    // Reading past a smaller source would send foreign memory into the host's image.
+    const bool anything = columns > 0 && rows > 0;
+    if (anything && (sourceWidth < columns || sourceHeight < rows))
+        throw EInvalidOperation(SourceTooSmallMessage);
+
+    // Only three channels travel back; a fourth plane keeps what the host's buffer held.
+    PlaneLayout from{nullptr, 0, 3, 1, 0, 8};
+    if (anything) {
+        if (bitmap) {
+            from.Data = reinterpret_cast<std::uint8_t*>(bitmap->Bits());
+            from.RowBytes = sourceWidth * 4;
+        } else {
+            from.Data = rowsOf->ScanLine(0);
+            from.RowBytes = ToolkitRowBytes(*rowsOf, rows);
+        }
+    }
+    if (Advance(r))
+        CopyPlanes(from, OutputLayout(r), columns, rows, bitmap ? IdentityChannelMap : SwapRedBlueChannelMap);
+    r->outRect = EmptyRect;
+}

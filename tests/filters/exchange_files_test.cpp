@@ -1,0 +1,283 @@
+#include "filters/exchange_files.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "../bridge/fake_image_host.h"
+#include "bridge/filter_graphic.h"
+#include "bridge/selection_mask.h"
+#include "toolkit/headless/files.h"
+#include "toolkit/headless/headless.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+std::uint32_t LE32(const Bytes& b, std::size_t at)
+{
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+std::uint16_t LE16(const Bytes& b, std::size_t at) { return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8); }
+
+struct Header {
+    std::uint32_t FileSize, Offset, InfoSize, Width, Height, ImageSize;
+    std::uint16_t Planes, Bits;
+};
+Header HeaderOf(const Bytes& b)
+{
+    return Header{LE32(b, 2), LE32(b, 10), LE32(b, 14), LE32(b, 18), LE32(b, 22), LE32(b, 34), LE16(b, 26), LE16(b, 28)};
+}
+
+Bytes MaskBytes(const TBitmap32& mask, int w, int h, int bits)
+{
+    TMemoryStream s;
+    WriteMaskBmp(s, mask, w, h, bits);
+    return s.Bytes();
+}
+
+// Red byte of mask-file pixel (x, y) in a file of the given depth and size.
+std::uint8_t RedAt(const Bytes& file, int bits, int w, int h, int x, int y)
+{
+    const std::size_t stride = (static_cast<std::size_t>(w) * bits / 8 + 3) / 4 * 4;
+    return file.at(54 + static_cast<std::size_t>(h - 1 - y) * stride + static_cast<std::size_t>(x) * bits / 8 + 2);
+}
+
+// A fresh drive root for each test, the screen back at 32 bits afterwards.
+class ExchangeFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/vesper-exchange-XXXXXX";
+        Root = mkdtemp(tmpl);
+        OldRoot = HeadlessDriveRoot();
+        SetHeadlessDriveRoot(Root);
+    }
+    void TearDown() override
+    {
+        headless::SetScreenDepth(32);
+        SetHeadlessDriveRoot(OldRoot);
+        std::error_code ec;
+        fs::remove_all(Root, ec);
+    }
+    fs::path DriveC() const { return fs::path(Root) / "c"; }
+    fs::path ImagePath() const { return DriveC() / "tarnwickstudiorgb_dovrane.bmp"; }
+    fs::path MaskPath() const { return DriveC() / "tarnwickstudioa_dovrane.bmp"; }
+    static Bytes Read(const fs::path& p)
+    {
+        std::ifstream in(p, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    // Only the expected files, no temporary left behind.
+    std::vector<std::string> FilesOnC() const
+    {
+        std::vector<std::string> names;
+        if (fs::exists(DriveC()))
+            for (auto& e : fs::directory_iterator(DriveC()))
+                names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string Root, OldRoot;
+};
+
+TEST_F(ExchangeFilesTest, ImageFileOfThreeByTwoIs78BytesBottomRowFirst)
+{
+    TBitmap32 image;
+    image.SetSize(3, 2);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            image.SetPixelAt(x, y, 0x00302010u + static_cast<TColor32>(y * 0x40 + x) * 0x01000001u);
+    WriteImageExchangeFile(image);
+    const Bytes file = Read(ImagePath());
+    ASSERT_EQ(file.size(), 78u);
+    const Header h = HeaderOf(file);
+    EXPECT_EQ(file[0], 'B');
+    EXPECT_EQ(file[1], 'M');
+    EXPECT_EQ(h.FileSize, 78u);
+    EXPECT_EQ(h.Offset, 54u);
+    EXPECT_EQ(h.InfoSize, 40u);
+    EXPECT_EQ(h.Width, 3u);
+    EXPECT_EQ(h.Height, 2u);
+    EXPECT_EQ(h.Planes, 1);
+    EXPECT_EQ(h.Bits, 32);
+    EXPECT_EQ(h.ImageSize, 24u);
+    // Odd width, still 12 bytes a row: the first row stored is y = 1, as the words lie.
+    EXPECT_EQ(LE32(file, 54), image.PixelAt(0, 1));
+    EXPECT_EQ(LE32(file, 54 + 8), image.PixelAt(2, 1));
+    EXPECT_EQ(LE32(file, 54 + 12), image.PixelAt(0, 0));
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"tarnwickstudiorgb_dovrane.bmp"}));
+}
+
+TEST_F(ExchangeFilesTest, HostPlanesReachTheImageFileInTheirOwnByteOrder)
+{
+    fake_image_host::Host host(3, 2, 3);
+    TPSFilterGraphic graphic(&host.Record);
+    TBitmap32 image;
+    image.Assign(&graphic);
+    WriteImageExchangeFile(image);
+    const Bytes file = Read(ImagePath());
+    ASSERT_EQ(file.size(), 78u);
+    // Pixel (0, 1) first: red, green, blue as the host's planes 0, 1, 2; fourth byte 0.
+    EXPECT_EQ(file[54], host.At(0, 1, 0));
+    EXPECT_EQ(file[55], host.At(0, 1, 1));
+    EXPECT_EQ(file[56], host.At(0, 1, 2));
+    EXPECT_EQ(file[57], 0);
+}
+
+TEST_F(ExchangeFilesTest, NoSelectionGivesAPureRedMask)
+{
+    TBitmap32 mask; // 0 x 0: every position is outside and counts as alpha 0
+    for (int bits : {32, 24}) {
+        const Bytes file = MaskBytes(mask, 5, 3, bits);
+        const std::size_t stride = bits == 32 ? 20 : 16;
+        ASSERT_EQ(file.size(), 54 + stride * 3);
+        const Header h = HeaderOf(file);
+        EXPECT_EQ(h.Bits, bits);
+        EXPECT_EQ(h.ImageSize, stride * 3);
+        EXPECT_EQ(h.FileSize, file.size());
+        for (int y = 0; y < 3; ++y) {
+            const std::uint8_t* row = file.data() + 54 + y * stride;
+            for (int x = 0; x < 5; ++x) {
+                const std::uint8_t* px = row + x * (bits / 8);
+                EXPECT_EQ(px[0], 0);
+                EXPECT_EQ(px[1], 0);
+                EXPECT_EQ(px[2], 255);
+                if (bits == 32) {
+                    EXPECT_EQ(px[3], 0);
+                }
+            }
+            for (std::size_t pad = 5 * (bits / 8); pad < stride; ++pad)
+                EXPECT_EQ(row[pad], 0) << "padding";
+        }
+    }
+}
+
+TEST_F(ExchangeFilesTest, SelectionValuesBecomeTheRedChannel)
+{
+    fake_image_host::Host host(3, 2, 3);
+    const Bytes selection{255, 0, 64, 1, 128, 200};
+    host.SetMask(selection);
+    TBitmap32 mask;
+    ImportSelectionMask(mask, 0xFF808080);
+    for (int bits : {32, 24}) {
+        const Bytes file = MaskBytes(mask, 3, 2, bits);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                EXPECT_EQ(RedAt(file, bits, 3, 2, x, y), selection[y * 3 + x]) << bits << " " << x << "," << y;
+    }
+}
+
+TEST_F(ExchangeFilesTest, PositionsOutsideTheMaskAreRed)
+{
+    // The host image is larger than the filter rectangle the mask covers.
+    fake_image_host::Host host(4, 3, 3);
+    host.Record.filterRect = Rect16{0, 0, 2, 2};
+    host.SetMask({0, 10, 20, 30});
+    TBitmap32 mask;
+    ImportSelectionMask(mask, 0);
+    TPSFilterGraphic graphic(&host.Record);
+    const Bytes file = MaskBytes(mask, graphic.Width(), graphic.Height(), 32);
+    ASSERT_EQ(HeaderOf(file).Width, 4u);
+    ASSERT_EQ(HeaderOf(file).Height, 3u);
+    EXPECT_EQ(RedAt(file, 32, 4, 3, 0, 0), 0);
+    EXPECT_EQ(RedAt(file, 32, 4, 3, 1, 1), 30);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            if (x >= 2 || y >= 2) {
+                EXPECT_EQ(RedAt(file, 32, 4, 3, x, y), 255) << x << "," << y;
+            }
+}
+
+TEST_F(ExchangeFilesTest, EmptyImageGivesHeadersOnly)
+{
+    TBitmap32 mask;
+    for (auto size : {std::pair{0, 4}, std::pair{-2, 3}}) {
+        const Bytes file = MaskBytes(mask, size.first, size.second, 32);
+        ASSERT_EQ(file.size(), 54u);
+        EXPECT_EQ(HeaderOf(file).Width, 0u);
+        EXPECT_EQ(HeaderOf(file).FileSize, 54u);
+    }
+}
+
+TEST_F(ExchangeFilesTest, MaskFileFollowsTheScreenDepth)
+{
+    EXPECT_EQ(MaskFileBitsPerPixel(32), 32);
+    EXPECT_EQ(MaskFileBitsPerPixel(24), 24);
+    EXPECT_EQ(MaskFileBitsPerPixel(16), 32);
+    TBitmap32 mask;
+    headless::SetScreenDepth(24);
+    WriteMaskExchangeFile(mask, 3, 2);
+    Bytes file = Read(MaskPath());
+    EXPECT_EQ(file.size(), 54u + 2 * 12);
+    EXPECT_EQ(HeaderOf(file).Bits, 24);
+    headless::SetScreenDepth(32);
+    WriteMaskExchangeFile(mask, 3, 2);
+    file = Read(MaskPath());
+    EXPECT_EQ(file.size(), 78u);
+    EXPECT_EQ(HeaderOf(file).Bits, 32);
+}
+
+TEST_F(ExchangeFilesTest, SecondRunOverwritesBothFiles)
+{
+    TBitmap32 image, mask;
+    image.SetSize(4, 4);
+    image.Clear(0x11111111);
+    WriteExchangeFiles(image, mask, 4, 4);
+    ASSERT_EQ(Read(ImagePath()).size(), 54u + 64);
+    ASSERT_EQ(Read(MaskPath()).size(), 54u + 64);
+
+    image.SetSize(2, 1);
+    image.Clear(0x22222222);
+    mask.SetSize(2, 1);
+    mask.Clear(0xFF000000); // unselected everywhere: red 0
+    WriteExchangeFiles(image, mask, 2, 1);
+    const Bytes img = Read(ImagePath()), msk = Read(MaskPath());
+    ASSERT_EQ(img.size(), 62u);
+    EXPECT_EQ(LE32(img, 54), 0x22222222u);
+    ASSERT_EQ(msk.size(), 62u);
+    EXPECT_EQ(msk[56], 0);
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"tarnwickstudioa_dovrane.bmp", "tarnwickstudiorgb_dovrane.bmp"}));
+}
+
+TEST_F(ExchangeFilesTest, ImageFailureLeavesTheMaskUnwritten)
+{
+    // A folder where the image file belongs: the rename onto it fails.
+    fs::create_directories(ImagePath() / "occupied");
+    TBitmap32 image, mask;
+    image.SetSize(2, 2);
+    EXPECT_THROW(WriteExchangeFiles(image, mask, 2, 2), Exception);
+    EXPECT_FALSE(fs::exists(MaskPath()));
+    EXPECT_TRUE(fs::is_directory(ImagePath()));
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"tarnwickstudiorgb_dovrane.bmp"}));
+}
+
+TEST_F(ExchangeFilesTest, FailedWriteKeepsTheEarlierFileWhole)
+{
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full to fail the writes";
+    TBitmap32 image;
+    image.SetSize(3, 3);
+    image.Clear(0xAAAAAAAA);
+    WriteImageExchangeFile(image);
+    const Bytes earlier = Read(ImagePath());
+    ASSERT_EQ(earlier.size(), 54u + 36);
+
+    // Every write of the next attempt runs out of space.
+    const fs::path temp = ImagePath().string() + ".tmp";
+    fs::create_symlink("/dev/full", temp);
+    image.SetSize(300, 300);
+    EXPECT_THROW(WriteImageExchangeFile(image), Exception);
+    EXPECT_EQ(Read(ImagePath()), earlier);
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"tarnwickstudiorgb_dovrane.bmp"}));
+}
+
+} // namespace
