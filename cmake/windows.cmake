@@ -1,4 +1,5 @@
 # Link the C and C++ runtimes statically so the module needs no MinGW DLLs.
+enable_testing()
 add_link_options(-static -static-libgcc -static-libstdc++)
 
 file(GLOB _tool_lists ${CMAKE_SOURCE_DIR}/tools/*/CMakeLists.txt)
