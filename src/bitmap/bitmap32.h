@@ -127,6 +127,9 @@ public:
     void Assign(TPersistent* Source) override;
     // Draws this bitmap scaled and blended into Target (see the scaled transfer).
     void DrawToBitmap(TBitmap32* Target, const TRect& DestRect);
+    // Stretch-DIB copy (source copy) of the whole bitmap to (X, Y) of a device context;
+    // nothing when empty. Headless the context is a toolkit bitmap's canvas handle.
+    void DrawToDeviceContext(void* DC, int X, int Y);
     void SaveAsBmpStream(TStream& Stream);
     void SaveToFile(const std::string& FileName);
     bool SameContentAs(TPersistent* Other);
