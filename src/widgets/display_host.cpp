@@ -1,0 +1,3 @@
+#include "widgets/display_host.h"
+
+TDisplayHost DisplayHost;

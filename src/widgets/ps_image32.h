@@ -1,0 +1,220 @@
+// The double-buffered paint box and the image control built on it: the picture is composed
+// into a 32-bit back buffer by paint stages and shown through the host's display callback.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "bitmap/bitmap32.h"
+#include "toolkit/controls.h"
+#include "widgets/display_host.h"
+#include "widgets/layers.h"
+
+// A region: the union of its rectangles.
+using TRegion = std::vector<TRect>;
+// Smallest rectangle holding every non-empty rectangle of the region.
+TRect RegionBounds(const TRegion& Region);
+// Union of two rectangles; an empty one adds nothing.
+TRect UnionRects(const TRect& A, const TRect& B);
+
+class TPSCustomPaintBox32 : public TCustomControl {
+public:
+    VP_CLASS_NAME(TPSCustomPaintBox32)
+    // 192 x 192; the buffer's update bracket is opened here and never closed.
+    explicit TPSCustomPaintBox32(TComponent* AOwner);
+    ~TPSCustomPaintBox32() override;
+
+    TBitmap32* Buffer() const { return FBuffer; }
+    int BufferMargin() const { return FBufferMargin; }
+    void SetBufferMargin(int Value) { FBufferMargin = Value; }
+    bool BufferIsCurrent() const { return FBufferIsCurrent; }
+
+    // The part of the control the buffer covers; base: (0, 0, Width, Height).
+    virtual TRect ViewportRect();
+    // Sizes the buffer to the viewport, growing by BufferMargin and shrinking only when
+    // more than BufferMargin too large.
+    void FitBuffer();
+
+    void Invalidate() override;
+    // After loading from a stored form.
+    virtual void Loaded();
+    // The erase-background message: answers handled (true) without erasing.
+    virtual bool EraseBackground(const TRect& ClipRect);
+
+    // Shown in a form designer (design-time stages, raster copy instead of the host).
+    bool Designing() const { return FDesigning; }
+    void SetDesigning(bool Value) { FDesigning = Value; }
+
+    TNotifyEvent OnGDIOverlay;
+
+protected:
+    // Composes the picture; base: marks the buffer current.
+    virtual void RenderBuffer();
+    // After the buffer was shown; base: raises OnGDIOverlay.
+    virtual void PaintOverlay();
+    void Paint() override;
+    void Resize() override;
+    // The clip rectangle of the paint in progress, in control pixels. The toolkit repaints
+    // whole controls, so this is the client rectangle.
+    virtual TRect PaintClipRect();
+    // Asks the platform to repaint R without erasing (the toolkit repaints the whole window).
+    void InvalidateArea(const TRect& R);
+    // Shows ClipRect (control pixels) of the buffer through the host's display callback.
+    void DisplayBuffer(const TRect& ClipRect);
+    // In the form designer: copies ClipRect of the buffer onto the control's canvas.
+    void CopyBufferToCanvas(const TRect& ClipRect);
+
+    TBitmap32* FBuffer;
+    int FBufferMargin = 40;
+    bool FBufferIsCurrent = false;
+    // Set when FitBuffer gave the buffer a new size (its old picture is gone).
+    bool FBufferReallocated = false;
+
+private:
+    bool FDesigning = false;
+};
+
+// Paint stage kinds.
+constexpr std::uint32_t STAGE_CUSTOM = 1;
+constexpr std::uint32_t STAGE_CLEAR_BUFFER = 2;
+constexpr std::uint32_t STAGE_CLEAR_BACKGROUND = 3;
+constexpr std::uint32_t STAGE_DRAW_BITMAP = 4;
+constexpr std::uint32_t STAGE_DRAW_LAYERS = 5;
+constexpr std::uint32_t STAGE_CONTROL_FRAME = 6;
+constexpr std::uint32_t STAGE_BITMAP_FRAME = 7;
+
+struct TPaintStageItem {
+    bool AtDesignTime = false;
+    bool AtRunTime = true;
+    std::uint32_t Kind = 0;
+    std::uint32_t Parameter = 0;
+};
+
+// Ordered, growable list of stages.
+class TPaintStages {
+public:
+    // Appends (false, true, 0, 0) and returns it to be filled; valid until the next Add.
+    TPaintStageItem& Add();
+    int Count() const { return static_cast<int>(FItems.size()); }
+    // The record itself, writable in place; raises EListError outside 0..Count-1.
+    TPaintStageItem& Items(int Index);
+    const TPaintStageItem& Items(int Index) const;
+    void Clear() { FItems.clear(); }
+
+private:
+    std::vector<TPaintStageItem> FItems;
+};
+
+enum TBitmapAlign { baTopLeft = 0, baCenter = 1, baTile = 2, baCustom = 3 };
+enum TScaleMode { smNormal = 0, smStretch = 1, smScale = 2, smResize = 3 };
+
+using TImgMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
+                                          int Y, TCustomLayer* Layer)>;
+using TImgMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y, TCustomLayer* Layer)>;
+using TPaintStageEvent = std::function<void(TObject* Sender, TBitmap32* Buffer, const TRect& ClipRect,
+                                            std::uint32_t StageNum)>;
+
+class TPSCustomImage32 : public TPSCustomPaintBox32 {
+public:
+    VP_CLASS_NAME(TPSCustomImage32)
+    explicit TPSCustomImage32(TComponent* AOwner);
+    ~TPSCustomImage32() override;
+
+    TBitmap32* Bitmap() const { return FBitmap; }
+    // The image bitmap takes a copy of Value.
+    void SetBitmap(TBitmap32* Value);
+    TBitmapAlign BitmapAlign() const { return FBitmapAlign; }
+    void SetBitmapAlign(TBitmapAlign Value);
+    TScaleMode ScaleMode() const { return FScaleMode; }
+    void SetScaleMode(TScaleMode Value);
+    float Scale() const { return FScale; }
+    // Values below 0.001 become 0.001.
+    void SetScale(float Value);
+    float OffsetX() const { return FOffsetX; }
+    void SetOffsetX(float Value);
+    float OffsetY() const { return FOffsetY; }
+    void SetOffsetY(float Value);
+
+    TLayerCollection* ImageLayers() const { return FLayers; }
+    TPaintStages* Stages() const { return FStages; }
+    const TRect& DirtyRect() const { return FDirtyRect; }
+    const TRect& BitmapRectCache() const { return FBitmapRectCache; }
+    // The cached transform as last computed; call RefreshCache first for a current one.
+    const TImageTransform& Transform() const { return FTransform; }
+    bool CacheIsCurrent() const { return FCacheIsCurrent; }
+    int UpdateCount() const { return FUpdateCount; }
+
+    void DropCache() { FCacheIsCurrent = false; }
+    void RefreshCache();
+    // Bitmap pixel under control point P; nothing is clamped.
+    TPoint PointToBitmap(TPoint P);
+
+    virtual void BitmapResized();
+    virtual void InitStages();
+    virtual void ScaleChanged();
+    virtual void AddDefaultStages();
+    virtual void BeginUpdate();
+    virtual void ChangedRect(const TRect& R);
+    virtual void ChangedRegion(const TRegion& Region);
+    virtual void Changed();
+    // Raises EAssertionFailed "Unpaired EndUpdate call" when no bracket is open.
+    virtual void EndUpdate();
+
+    // Stage operations, each with (Buffer, StageNum).
+    virtual void DrawBitmapFrame(TBitmap32* Dest, std::uint32_t StageNum);
+    virtual void ClearBuffer(TBitmap32* Dest, std::uint32_t StageNum);
+    virtual void ClearBackground(TBitmap32* Dest, std::uint32_t StageNum);
+    virtual void DrawControlFrame(TBitmap32* Dest, std::uint32_t StageNum);
+    virtual void RunCustomStage(TBitmap32* Dest, std::uint32_t StageNum);
+    virtual void DrawBitmap(TBitmap32* Dest, std::uint32_t StageNum);
+    virtual void DrawLayers(TBitmap32* Dest, std::uint32_t StageNum);
+
+    // Where the bitmap is drawn, in control pixels, and its drawn size; computed afresh.
+    virtual TRect BitmapRect();
+    virtual TSize BitmapExtent();
+
+    void Invalidate() override;
+    void Loaded() override;
+    bool EraseBackground(const TRect& ClipRect) override;
+
+    TNotifyEvent OnBitmapResize;
+    TNotifyEvent OnChange;
+    TNotifyEvent OnInitStages;
+    TImgMouseEvent OnMouseDown;
+    TImgMouseMoveEvent OnMouseMove;
+    TImgMouseEvent OnMouseUp;
+    TPaintStageEvent OnPaintStage;
+
+protected:
+    void RenderBuffer() override;
+    void PaintOverlay() override;
+    void Resize() override;
+    bool CanAutoSize(int& NewWidth, int& NewHeight) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseLeave() override;
+    // The auto-size width and height: the bitmap size, scaled when ScaleMode is smScale.
+    void AutoSizeExtent(int& W, int& H) const;
+
+    TBitmap32* FBitmap;
+    TLayerCollection* FLayers;
+    TPaintStages* FStages;
+    TBitmapAlign FBitmapAlign = baTopLeft;
+    TScaleMode FScaleMode = smNormal;
+    float FScale = 1.0f;
+    float FOffsetX = 0.0f;
+    float FOffsetY = 0.0f;
+    TRect FDirtyRect;
+    TRect FBitmapRectCache;
+    TImageTransform FTransform;
+    bool FCacheIsCurrent = false;
+    int FUpdateCount = 0;
+};
+
+// The image control as the line dialog uses it.
+class TPSImage32 : public TPSCustomImage32 {
+public:
+    VP_CLASS_NAME(TPSImage32)
+    using TPSCustomImage32::TPSCustomImage32;
+};
