@@ -605,8 +605,8 @@ TSize TPSCustomImage32::BitmapExtent()
     case smStretch: s = TSize{vw, vh}; break;
     case smScale: s = TSize{RoundLayout(double(bw) * FScale), RoundLayout(double(bh) * FScale)}; break;
     case smResize: {
-        const float sx = Single(static_cast<float>(double(vw) / bw));
-        const float sy = Single(static_cast<float>(double(vh) / bh));
+        const float sx = RoundToSingle(static_cast<float>(double(vw) / bw));
+        const float sy = RoundToSingle(static_cast<float>(double(vh) / bh));
         if (sx >= sy)
             s = TSize{RoundLayout(double(bw) * sy), vh};
         else
