@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bmp_image.h"
+#include "handoff_scenario.h"
 #include "host/pipl_reader.h"
 #include "host_session.h"
 
@@ -27,6 +28,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <set>
 #include <thread>
 #else
@@ -41,6 +43,7 @@ struct Args {
     int Width = 64, Height = 48;
     bool About = false, Grey = false, PressEnter = false;
     HostOptions Host;
+    HandoffScenario Handoff;
     std::optional<int> ExpectResult;
     bool ExpectEmptyRects = false, ExpectReuse = false, ExpectUntouchedAbout = false;
 };
@@ -58,6 +61,11 @@ public:
         FStop = true;
         FWorker.join();
     }
+    // The texts of the message boxes answered so far.
+    std::vector<std::string> MessageBoxes() {
+        std::lock_guard<std::mutex> lock(FMutex);
+        return FBoxes;
+    }
 
 private:
     void Loop() {
@@ -73,9 +81,12 @@ private:
         GetClassNameA(Window, cls, sizeof cls);
         GetWindowTextA(Window, caption, sizeof caption);
         if (std::strcmp(cls, "#32770") == 0) {
-            char text[512] = {};
-            GetDlgItemTextA(Window, 0xFFFF, text, sizeof text);  // the message box's text
-            std::printf("message box \"%s\": %s\n", caption, text);
+            const std::string text = MessageBoxText(Window);
+            std::printf("message box \"%s\": %s\n", caption, text.c_str());
+            {
+                std::lock_guard<std::mutex> lock(self->FMutex);
+                self->FBoxes.push_back(text);
+            }
             PostMessageA(Window, WM_COMMAND, IDOK, 0);
             return TRUE;
         }
@@ -95,8 +106,25 @@ private:
         return TRUE;
     }
 
+    // Windows gives the text control the id 0xFFFF; otherwise take the longest static text.
+    static std::string MessageBoxText(HWND Box) {
+        char text[512] = {};
+        if (GetDlgItemTextA(Box, 0xFFFF, text, sizeof text) > 0) return text;
+        std::string longest;
+        for (HWND c = GetWindow(Box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            char cls[32] = {};
+            GetClassNameA(c, cls, sizeof cls);
+            if (lstrcmpiA(cls, "Static") != 0) continue;
+            int n = GetWindowTextA(c, text, sizeof text);
+            if (n > static_cast<int>(longest.size())) longest.assign(text, n);
+        }
+        return longest;
+    }
+
     DWORD FThread;
     bool FPressEnter;
+    std::mutex FMutex;
+    std::vector<std::string> FBoxes;
     std::atomic<bool> FStop{false};
     std::set<HWND> FSeen;
     std::thread FWorker;
@@ -112,6 +140,7 @@ void Usage() {
         "                [--unusable-handle-procs] [--about] [--press-enter]\n"
         "                [--expect-result R] [--expect-empty-rects] [--expect-reuse]\n"
         "                [--expect-untouched-about]");
+    std::puts(HandoffScenario::Usage());
 }
 
 bool ParseInt(const char* s, int& out) {
@@ -135,7 +164,8 @@ bool Parse(int argc, char** argv, Args& a) {
         };
         int n = 0;
         bool ok = true;
-        if (k == "--list") ok = value(a.List);
+        if (a.Handoff.Parse(argc, argv, i, ok)) {
+        } else if (k == "--list") ok = value(a.List);
         else if (k == "--module") ok = value(a.Module);
         else if (k == "--entry") ok = value(a.Entry);
         else if (k == "--in") ok = value(a.In);
@@ -308,6 +338,10 @@ int main(int argc, char** argv) {
     std::optional<std::vector<std::uint8_t>> mask;
     if (!LoadImage(a, image, mask)) return 2;
     if (image.Channels == 1) a.Host.ImageMode = plugInModeGrayScale;
+    if (std::string e = a.Handoff.Prepare(image, mask); !e.empty()) {
+        std::fprintf(stderr, "testhost: %s\n", e.c_str());
+        return 2;
+    }
 
     int failures = 0;
     auto expect = [&](bool ok, const std::string& what) {
@@ -364,6 +398,10 @@ int main(int argc, char** argv) {
                     s.AdvanceCalls, s.AdvanceErrors, s.DisplayCalls, s.DisplayErrors, s.NewHandleCalls,
                     s.LockHandleCalls, s.DisposeHandleCalls, session.LiveHostHandles(), s.ForbiddenCalls,
                     s.GuardDamage);
+#ifdef _WIN32
+        a.Handoff.SetObservedMessageBoxes(watch.MessageBoxes());
+#endif
+        for (const std::string& f : a.Handoff.Check(session.Image())) expect(false, f);
         expect(s.ForbiddenCalls == 0, "the module called an unusable handle procedure");
         expect(s.GuardDamage == 0, "the module wrote outside the channels of the output buffer");
         if (a.ExpectReuse && a.Host.UnusableHandleProcs) expect(s.NewHandleCalls == 0, "host handles used");

@@ -1,0 +1,61 @@
+# End-to-end runs of the hand-off to the editor, one per situation the filter meets. Under
+# Wine they drive the real registry, drive C of the private prefix and the stand-in editor
+# (TarnwickStudio.exe); natively the headless back end's registry, drive root and records.
+# They share the registry and the exchange files, so they hold one lock.
+set(_editor_message "The file path is error, please reinstall the Tarnwick Studio plugin.")
+set(_version "CS Test")
+if(WIN32)
+  set(_editor_dir $<TARGET_FILE_DIR:standin_editor>/)
+  set(_editor_exe $<TARGET_FILE:standin_editor>)
+  # The started editor shows itself by its report.
+  set(_started --wait-report)
+else()
+  set(_editor_dir "C:\\Program Files\\Tarnwick\\")
+  set(_editor_exe "TarnwickStudio.exe")
+  set(_started --expect-shell-open "C:\\Program Files\\Tarnwick\\TarnwickStudio.exe" --wait-report)
+endif()
+set(_prepared --reg-clear --reg-host-version ${_version} --reg-editor-dir ${_editor_dir})
+set(_ok --expect-result 0 --expect-empty-rects --expect-files --expect-unchanged)
+
+function(vesper_handoff name)
+  vesper_e2e(handoff.${name} ${ARGN})
+  if(TEST e2e.handoff.${name})
+    set_tests_properties(e2e.handoff.${name} PROPERTIES TIMEOUT 60 RESOURCE_LOCK vesper_handoff)
+  endif()
+endfunction()
+
+# (a) The editor is not running: both files, the editor started from the recorded folder
+# reads them, the host image stays as it was.
+vesper_handoff(a_editor_started
+  ARGS --in sample.bmp --mask mask.bmp ${_prepared} ${_ok} ${_started} report_a.txt
+       --expect-no-message-box
+  FIXTURE_NEEDS sample)
+# (b) The editor is running: it is brought to (0, 0) and to the top, nothing is started.
+vesper_handoff(b_editor_running
+  ARGS --in sample.bmp --mask mask.bmp ${_prepared} ${_ok} --editor-running ${_editor_exe}
+       --expect-no-start report_b.txt --expect-no-message-box
+  FIXTURE_NEEDS sample)
+# ... and the registry is not read: with no host key a look-up would end in an error box.
+vesper_handoff(b_registry_not_read
+  ARGS --reg-clear ${_ok} --editor-running ${_editor_exe} --expect-no-start report_b2.txt
+       --expect-no-message-box)
+# (c) No host version installed, with the host key present or missing: no start, the
+# filter still succeeds, and the editor-path message is not the one shown.
+vesper_handoff(c_host_key_without_versions
+  ARGS --reg-clear --reg-host-key ${_ok} --expect-no-start report_c1.txt
+       --forbid-message-box ${_editor_message})
+vesper_handoff(c_host_key_missing
+  ARGS --reg-clear ${_ok} --expect-no-start report_c2.txt --forbid-message-box ${_editor_message})
+# The editor key can be neither opened nor created: the message, no start.
+vesper_handoff(c_editor_key_unopenable
+  ARGS --reg-clear --reg-host-version ${_version} --reg-deny-editor-key ${_ok}
+       --expect-no-start report_c3.txt --expect-message-box ${_editor_message})
+# (d) Dummy planes before and after the host's, padded image and mask rows.
+vesper_handoff(d_dummy_planes_and_padding
+  ARGS --in sample.bmp --mask mask.bmp --pre 1 --post 2 --padding 3 --mask-padding 5
+       ${_prepared} ${_ok} ${_started} report_d.txt
+  FIXTURE_NEEDS sample)
+# (e) A grey image of one plane, without a selection.
+vesper_handoff(e_grey_image
+  ARGS --in mask.bmp ${_prepared} ${_ok} ${_started} report_e.txt
+  FIXTURE_NEEDS sample)

@@ -1,0 +1,107 @@
+// Natively the module runs in this process on the headless back end, so preparing and
+// observing the platform is a matter of its test interface.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "handoff_env.h"
+#include "standin_report.h"
+#include "toolkit/headless/headless.h"
+#include "toolkit/platform.h"
+#include "toolkit/streams.h"
+
+namespace {
+constexpr TRegistryRoot kMachine = TRegistryRoot::LocalMachine;
+
+class HeadlessEditor : public RunningEditor {
+public:
+    HeadlessEditor() : FWindow(headless::AddTopWindow(kEditorTitle)) {}
+    std::string CheckBroughtForward() override
+    {
+        int moves = 0;
+        std::string problem;
+        for (const auto& p : headless::WindowPlacements()) {
+            if (p.Window != FWindow)
+                continue;
+            ++moves;
+            if (p.InsertAfter != WindowTop || p.X != 0 || p.Y != 0 || p.Cx != 0 || p.Cy != 0 ||
+                p.Flags != SwpShowWindow)
+                problem = "the editor window was placed at (" + std::to_string(p.X) + "," + std::to_string(p.Y) +
+                          ") size " + std::to_string(p.Cx) + "x" + std::to_string(p.Cy) + " flags " +
+                          std::to_string(p.Flags) + (p.InsertAfter == WindowTop ? "" : " not at the top");
+        }
+        if (moves != 1)
+            return "the editor window was placed " + std::to_string(moves) + " times, expected once";
+        return problem;
+    }
+
+private:
+    void* FWindow;
+};
+} // namespace
+
+std::string PrepareRegistry(const RegistryPlan& Plan)
+{
+    // Each run of this process starts with an empty registry, so clearing has nothing to do.
+    const std::string host = kHostKey;
+    if (Plan.BareHostKey)
+        headless::RegistryAddKey(kMachine, host);
+    if (Plan.HostVersion.empty())
+        return Plan.EditorDir || Plan.DenyEditorKey ? "the editor key needs a host version" : "";
+    const std::string version = host + "\\" + Plan.HostVersion;
+    headless::RegistryAddKey(kMachine, version);
+    if (Plan.DenyEditorKey && Plan.EditorDir)
+        return "an editor key that cannot be opened takes no folder";
+    if (Plan.EditorDir)
+        headless::RegistrySetString(kMachine, version + "\\PluginPath", "Tarnwick", *Plan.EditorDir);
+    if (Plan.DenyEditorKey)
+        headless::RegistryDenyCreate(kMachine, version);
+    return {};
+}
+
+std::string LocalPath(const std::string& WindowsPath) { return PlatformPath(WindowsPath); }
+std::string ModuleVisiblePath(const std::string& Path) { return Path; }
+void SetEnvironment(const std::string& Name, const std::string& Value) { setenv(Name.c_str(), Value.c_str(), 1); }
+int DisplayDepth() { return plat::ScreenDepth(); }
+
+std::unique_ptr<RunningEditor> StartEditor(const std::string&, const std::string&, std::string&)
+{
+    return std::make_unique<HeadlessEditor>();
+}
+
+int EditorWindowCount() { return plat::FindTopWindow(nullptr, kEditorTitle) ? 1 : 0; }
+
+std::optional<std::vector<std::string>> RecordedShellOpens()
+{
+    std::vector<std::string> opens;
+    for (const auto& s : headless::ShellOpens()) {
+        std::string line = s.Verb + " " + s.File;
+        if (s.Owner || !s.Parameters.empty() || !s.Directory.empty() || s.ShowCmd != SwShowNormal)
+            line += " (with owner, parameters, folder or show state)";
+        opens.push_back(line);
+    }
+    return opens;
+}
+
+void PlayStartedEditor()
+{
+    const char* report = std::getenv("TARNWICK_STANDIN_REPORT");
+    const std::string exe = "TarnwickStudio.exe";
+    if (!report || headless::ShellOpens().size() != 1)
+        return;
+    const std::string& file = headless::ShellOpens()[0].File;
+    if (file.size() < exe.size() || file.compare(file.size() - exe.size(), exe.size(), exe) != 0)
+        return;
+    StandinOptions defaults;
+    std::ofstream(report, std::ios::binary)
+        << FormatReport(InspectExchangeFilePath(defaults.ImagePath, PlatformPath(defaults.ImagePath)),
+                        InspectExchangeFilePath(defaults.MaskPath, PlatformPath(defaults.MaskPath)));
+}
+
+std::optional<std::vector<std::string>> RecordedMessageBoxes()
+{
+    std::vector<std::string> boxes;
+    for (const auto& m : headless::MessageBoxes())
+        boxes.push_back(m.Text);
+    return boxes;
+}

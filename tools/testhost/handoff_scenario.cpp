@@ -1,0 +1,203 @@
+#include "handoff_scenario.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "handoff_checks.h"
+#include "standin_report.h"
+
+namespace {
+const char* const kImageFile = "c:\\tarnwickstudiorgb_dovrane.bmp";
+const char* const kMaskFile = "c:\\tarnwickstudioa_dovrane.bmp";
+// The editor started by the filter leaves soon, so that no run waits on it for long.
+const char* const kStartedEditorLifetime = "1500";
+constexpr unsigned kReportWaitMs = 20000, kNoStartWaitMs = 2000;
+
+std::optional<ByteVector> ReadFile(const std::string& Path)
+{
+    std::ifstream in(Path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return ByteVector((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void Remove(const std::string& Path)
+{
+    std::error_code ec;
+    std::filesystem::remove(Path, ec);
+}
+
+bool Exists(const std::string& Path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(Path, ec);
+}
+
+void Sleep(unsigned Ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms)); }
+
+// Polls for a complete report (the editor writes it whole, but a reader may still be early).
+std::optional<std::map<std::string, std::string>> AwaitReport(const std::string& Path, unsigned Ms)
+{
+    for (unsigned waited = 0;; waited += 100) {
+        if (auto bytes = ReadFile(Path))
+            if (auto report = ParseReport(std::string(bytes->begin(), bytes->end())))
+                return report;
+        if (waited >= Ms)
+            return std::nullopt;
+        Sleep(100);
+    }
+}
+} // namespace
+
+HandoffScenario::HandoffScenario() = default;
+HandoffScenario::~HandoffScenario() = default;
+
+const char* HandoffScenario::Usage()
+{
+    return "       hand-off: [--reg-clear] [--reg-host-key] [--reg-host-version NAME]\n"
+           "                [--reg-editor-dir DIR] [--reg-deny-editor-key] [--editor-running EXE]\n"
+           "                [--expect-files] [--expect-unchanged] [--wait-report FILE]\n"
+           "                [--expect-no-start FILE] [--expect-shell-open FILE]\n"
+           "                [--expect-message-box TEXT] [--expect-no-message-box]\n"
+           "                [--forbid-message-box TEXT]";
+}
+
+bool HandoffScenario::Parse(int argc, char** argv, int& i, bool& Ok)
+{
+    const std::string k = argv[i];
+    auto value = [&](auto& into) {
+        if (i + 1 >= argc)
+            return Ok = false, true;
+        into = std::string(argv[++i]);
+        return Ok = true, true;
+    };
+    auto flag = [&](bool& into) { return into = true, Ok = true, true; };
+    if (k == "--reg-clear") return flag(FRegistry.Clear);
+    if (k == "--reg-host-key") return flag(FRegistry.BareHostKey);
+    if (k == "--reg-host-version") return value(FRegistry.HostVersion);
+    if (k == "--reg-editor-dir") return value(FRegistry.EditorDir);
+    if (k == "--reg-deny-editor-key") return flag(FRegistry.DenyEditorKey);
+    if (k == "--editor-running") return value(FEditorExe);
+    if (k == "--expect-files") return flag(FExpectFiles);
+    if (k == "--expect-unchanged") return flag(FExpectUnchanged);
+    if (k == "--wait-report") return value(FWaitReport);
+    if (k == "--expect-no-start") return value(FNoStartReport);
+    if (k == "--expect-shell-open") return value(FExpectShellOpen);
+    if (k == "--expect-message-box") return value(FExpectMessageBox);
+    if (k == "--expect-no-message-box") return flag(FExpectNoMessageBox);
+    if (k == "--forbid-message-box") return value(FForbidMessageBox);
+    return false;
+}
+
+std::string HandoffScenario::Prepare(const HostImage& Input, const std::optional<std::vector<std::uint8_t>>& Selection)
+{
+    FInput = Input;
+    FSelection = Selection;
+    if (std::string e = PrepareRegistry(FRegistry); !e.empty())
+        return e;
+    // Files of an earlier run must not pass for this run's.
+    if (FExpectFiles || FWaitReport) {
+        Remove(LocalPath(kImageFile));
+        Remove(LocalPath(kMaskFile));
+    }
+    for (const auto* report : {&FWaitReport, &FNoStartReport})
+        if (*report) {
+            Remove(**report);
+            SetEnvironment("TARNWICK_STANDIN_REPORT", ModuleVisiblePath(**report));
+            SetEnvironment("TARNWICK_STANDIN_EXIT_AFTER_MS", kStartedEditorLifetime);
+        }
+    if (FEditorExe) {
+        const std::string running = "standin_running_report.txt";
+        Remove(running);
+        std::string error;
+        FEditor = StartEditor(*FEditorExe, ModuleVisiblePath(running), error);
+        if (!FEditor)
+            return error;
+        if (EditorWindowCount() != 1)
+            return "another window titled \"Tarnwick Studio\" is open already";
+    }
+    return {};
+}
+
+std::vector<std::string> HandoffScenario::Check(const HostImage& Output)
+{
+    std::vector<std::string> fails;
+    const int maskBits = ExpectedMaskBits(DisplayDepth());
+    // Where the platform records what the module asked of it, nothing happens later.
+    const bool recorded = RecordedShellOpens().has_value();
+    const auto image = ReadFile(LocalPath(kImageFile));
+    const auto mask = ReadFile(LocalPath(kMaskFile));
+
+    if (FExpectFiles) {
+        std::printf("exchange files: display depth %d, mask %d bits\n", DisplayDepth(), maskBits);
+        if (!image) {
+            fails.push_back("no image exchange file");
+        } else if (std::string d = DescribeDifference(*image, ExpectedImageFile(FInput)); !d.empty()) {
+            fails.push_back("image exchange file: " + d);
+        }
+        if (!mask) {
+            fails.push_back("no mask exchange file");
+        } else if (std::string d =
+                       DescribeDifference(*mask, ExpectedMaskFile(FInput.Width, FInput.Height, FSelection, maskBits));
+                   !d.empty()) {
+            fails.push_back("mask exchange file: " + d);
+        }
+        if (image && mask && fails.empty())
+            std::printf("exchange files: image %zu bytes, mask %zu bytes, as expected\n", image->size(), mask->size());
+    }
+    if (FExpectUnchanged && !SameImage(Output, FInput))
+        fails.push_back("the host image was changed");
+
+    if (FWaitReport) {
+        PlayStartedEditor();
+        if (auto report = AwaitReport(*FWaitReport, recorded ? 0 : kReportWaitMs)) {
+            std::printf("editor report: image %s, mask %s\n", (*report)["image.status"].c_str(),
+                        (*report)["mask.status"].c_str());
+            for (auto& p : CheckStandinReport(*report, image.value_or(ByteVector{}), mask.value_or(ByteVector{}),
+                                              FInput.Width, FInput.Height, maskBits))
+                fails.push_back(p);
+        } else {
+            fails.push_back("the editor left no report");
+        }
+    }
+    if (FNoStartReport) {
+        if (!recorded)
+            Sleep(kNoStartWaitMs);  // a started editor reports within this time
+        if (Exists(*FNoStartReport))
+            fails.push_back("an editor was started");
+        const int expectedWindows = FEditor ? 1 : 0;
+        if (EditorWindowCount() != expectedWindows)
+            fails.push_back(std::to_string(EditorWindowCount()) + " editor windows instead of " +
+                            std::to_string(expectedWindows));
+    }
+    if (FEditor) {
+        if (std::string p = FEditor->CheckBroughtForward(); !p.empty())
+            fails.push_back(p);
+        else
+            std::printf("editor window brought forward\n");
+    }
+
+    if (auto opens = RecordedShellOpens()) {
+        for (const auto& o : *opens)
+            std::printf("shell: %s\n", o.c_str());
+        if (FExpectShellOpen && (opens->size() != 1 || (*opens)[0] != "open " + *FExpectShellOpen))
+            fails.push_back("expected one shell open of " + *FExpectShellOpen);
+        if (FNoStartReport && !opens->empty())
+            fails.push_back("the shell was asked to start a program");
+    }
+    std::vector<std::string> boxes = RecordedMessageBoxes().value_or(FObservedBoxes);
+    if (FExpectMessageBox && (boxes.size() != 1 || boxes[0] != *FExpectMessageBox))
+        fails.push_back("expected the one message box \"" + *FExpectMessageBox + "\", saw " +
+                        std::to_string(boxes.size()));
+    for (const auto& b : boxes)
+        if (FForbidMessageBox && b == *FForbidMessageBox)
+            fails.push_back("the message box \"" + b + "\" was shown");
+    if (FExpectNoMessageBox && !boxes.empty())
+        fails.push_back("a message box was shown: " + boxes[0]);
+    FEditor.reset();
+    return fails;
+}

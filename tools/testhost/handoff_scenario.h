@@ -1,0 +1,39 @@
+// The test host's hand-off options: the registry and editor prepared before a run, and what
+// is checked after it (both exchange files, the editor's report or its absence, the editor
+// window brought forward, message boxes, the host image left alone).
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bmp_image.h"
+#include "handoff_env.h"
+
+class HandoffScenario {
+public:
+    HandoffScenario();
+    ~HandoffScenario();
+    // Takes argv[i] (and its value) when it is one of these options; false when it is not.
+    // Ok is false for a known option with a missing value.
+    bool Parse(int argc, char** argv, int& i, bool& Ok);
+    static const char* Usage();
+
+    // Before the run: registry, stale files and reports removed, the editor started when
+    // asked. Returns an error text, empty when ready.
+    std::string Prepare(const HostImage& Input, const std::optional<std::vector<std::uint8_t>>& Selection);
+    // Message boxes seen during the run on platforms that only observe them from outside.
+    void SetObservedMessageBoxes(std::vector<std::string> Boxes) { FObservedBoxes = std::move(Boxes); }
+    // After the run: every failed expectation, each as one line.
+    std::vector<std::string> Check(const HostImage& Output);
+
+private:
+    RegistryPlan FRegistry;
+    bool FExpectFiles = false, FExpectUnchanged = false, FExpectNoMessageBox = false;
+    std::optional<std::string> FExpectMessageBox, FForbidMessageBox, FWaitReport, FNoStartReport, FExpectShellOpen, FEditorExe;
+    HostImage FInput;
+    std::optional<std::vector<std::uint8_t>> FSelection;
+    std::vector<std::string> FObservedBoxes;
+    std::unique_ptr<RunningEditor> FEditor;
+};
