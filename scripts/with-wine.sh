@@ -9,6 +9,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w || true
 fi
+# Xvfb has no window manager, and Wine waits 2 s for one at every hidden managed window;
+# unmanaged windows need no one.
+if ! grep -qs '"Managed"="N"' "$WINEPREFIX/user.reg"; then
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
 if [ -n "${DISPLAY:-}" ]; then
   exec "$@"
 fi

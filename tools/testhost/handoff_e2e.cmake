@@ -10,9 +10,10 @@ if(WIN32)
   # The started editor shows itself by its report.
   set(_started --wait-report)
 else()
-  set(_editor_dir "C:\\Program Files\\Tarnwick\\")
+  # Forward slashes: a trailing backslash would escape the list separator.
+  set(_editor_dir "C:/Program Files/Tarnwick/")
   set(_editor_exe "TarnwickStudio.exe")
-  set(_started --expect-shell-open "C:\\Program Files\\Tarnwick\\TarnwickStudio.exe" --wait-report)
+  set(_started --expect-shell-open "C:/Program Files/Tarnwick/TarnwickStudio.exe" --wait-report)
 endif()
 set(_prepared --reg-clear --reg-host-version ${_version} --reg-editor-dir ${_editor_dir})
 set(_ok --expect-result 0 --expect-empty-rects --expect-files --expect-unchanged)

@@ -109,7 +109,8 @@ class Win32Editor : public RunningEditor {
 public:
     bool Start(const std::string& Exe, const std::string& ReportPath, std::string& Error)
     {
-        std::string cmd = "\"" + ModuleVisiblePath(Exe) + "\" --stay --report \"" + ReportPath + "\"";
+        std::string cmd(1, '"');
+        cmd.append(ModuleVisiblePath(Exe)).append("\" --stay --report \"").append(ReportPath).append(1, '"');
         STARTUPINFOA si{};
         si.cb = sizeof si;
         if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &FProcess)) {
