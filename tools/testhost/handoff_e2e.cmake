@@ -22,8 +22,18 @@ function(vesper_handoff name)
   vesper_e2e(handoff.${name} ${ARGN})
   if(TEST e2e.handoff.${name})
     set_tests_properties(e2e.handoff.${name} PROPERTIES TIMEOUT 60 RESOURCE_LOCK vesper_handoff)
+    if(NOT name STREQUAL "registry_cleared")
+      set_property(TEST e2e.handoff.${name} APPEND PROPERTY FIXTURES_REQUIRED handoff_registry)
+    endif()
   endif()
 endfunction()
+
+# The prefix keeps the registry between runs; the other module runs must not find an editor
+# folder left behind and start the editor.
+vesper_handoff(registry_cleared ARGS --reg-clear --runs 0)
+if(TEST e2e.handoff.registry_cleared)
+  set_tests_properties(e2e.handoff.registry_cleared PROPERTIES FIXTURES_CLEANUP handoff_registry)
+endif()
 
 # (a) The editor is not running: both files, the editor started from the recorded folder
 # reads them, the host image stays as it was.

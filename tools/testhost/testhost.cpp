@@ -3,7 +3,8 @@
 //   testhost --list DIR
 //       Lists every .8bf in DIR from its property list, without loading it.
 //   testhost [--module FILE.8bf] [--entry NAME] [options]
-//       Runs a filter: prepare, start, continue while asked, finish; once per --runs.
+//       Runs a filter: prepare, start, continue while asked, finish; once per --runs
+//       (--runs 0 only prepares: the registry, a sample image written with --out).
 //
 // On Windows the module is loaded with LoadLibrary; the native build calls the entry points
 // it is linked with, through the same host logic.
@@ -171,7 +172,7 @@ bool Parse(int argc, char** argv, Args& a) {
         else if (k == "--in") ok = value(a.In);
         else if (k == "--mask") ok = value(a.Mask);
         else if (k == "--out") ok = value(a.Out);
-        else if (k == "--runs") ok = number(a.Runs, 1, 1000);
+        else if (k == "--runs") ok = number(a.Runs, 0, 1000);
         else if (k == "--planes") { ok = number(n, -32768, 32767); a.Host.Planes = n; }
         else if (k == "--pre") ok = number(a.Host.PreDummyPlanes, 0, 8);
         else if (k == "--post") ok = number(a.Host.PostDummyPlanes, 0, 8);
