@@ -1,7 +1,8 @@
 # End-to-end runs of the hand-off to the editor, one per situation the filter meets. Under
 # Wine they drive the real registry, drive C of the private prefix and the stand-in editor
 # (TarnwickStudio.exe); natively the headless back end's registry, drive root and records.
-# They share the registry and the exchange files, so they hold one lock.
+# Under Wine every module run shares the prefix's registry and drive C, so all of them hold
+# one lock; natively each hand-off run gets a drive root of its own.
 set(_editor_message "The file path is error, please reinstall the Tarnwick Studio plugin.")
 set(_version "CS Test")
 if(WIN32)
@@ -21,7 +22,10 @@ set(_ok --expect-result 0 --expect-empty-rects --expect-files --expect-unchanged
 function(vesper_handoff name)
   vesper_e2e(handoff.${name} ${ARGN})
   if(TEST e2e.handoff.${name})
-    set_tests_properties(e2e.handoff.${name} PROPERTIES TIMEOUT 60 RESOURCE_LOCK vesper_handoff)
+    set_tests_properties(e2e.handoff.${name} PROPERTIES TIMEOUT 60)
+    if(NOT WIN32)
+      set_tests_properties(e2e.handoff.${name} PROPERTIES ENVIRONMENT "VESPER_DRIVES=${_work}/drives-${name}")
+    endif()
     if(NOT name STREQUAL "registry_cleared")
       set_property(TEST e2e.handoff.${name} APPEND PROPERTY FIXTURES_REQUIRED handoff_registry)
     endif()
@@ -70,3 +74,10 @@ vesper_handoff(d_dummy_planes_and_padding
 vesper_handoff(e_grey_image
   ARGS --in mask.bmp ${_prepared} ${_ok} ${_started} report_e.txt
   FIXTURE_NEEDS sample)
+
+if(WIN32)
+  get_property(_module_runs DIRECTORY PROPERTY TESTS)
+  foreach(t ${_module_runs})
+    set_property(TEST ${t} APPEND PROPERTY RESOURCE_LOCK vesper_wine_prefix)
+  endforeach()
+endif()
