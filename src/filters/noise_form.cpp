@@ -1,5 +1,6 @@
 #include "filters/noise_form.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "bitmap/bitmap32.h"
@@ -142,6 +143,10 @@ void TNoiseForm::FormCreate(TObject*)
 void TNoiseForm::ReadImageWithNoise()
 {
     TBitmap32* bitmap = ImgView->Bitmap();
+    // The read leaves the bytes of planes the host lacks (the fourth of an RGB image) as they
+    // were; cleared, they hold 0 as in new storage and not the last run's noise.
+    if (!bitmap->IsEmpty())
+        std::fill_n(bitmap->Bits(), static_cast<std::size_t>(bitmap->Width()) * bitmap->Height(), TColor32(0));
     bitmap->Assign(FFilterGraphic.get());
     // The dispatcher runs no dialog without a block; a form made outside it adds no noise.
     NoiseParameters p{};
