@@ -227,6 +227,7 @@ TEST_F(NoiseFormTest, EditorNotRunningWritesBothFilesAndStartsTheRecordedEditor)
     EXPECT_EQ(open.ShowCmd, SwShowNormal);
     EXPECT_TRUE(headless::MessageBoxes().empty());
     EXPECT_TRUE(headless::WindowPlacements().empty());
+    EXPECT_EQ(headless::RegistryOpenAttempts(), 2) << "the host's key, then the editor's";
     EXPECT_EQ(headless::OpenRegistryKeyCount(), 0) << "every key is closed again";
 
     // The host's image is left alone: its output was never asked for.
