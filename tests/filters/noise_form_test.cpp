@@ -429,6 +429,22 @@ TEST_F(NoiseFormTest, FilterRectangleSmallerThanTheImage)
     EXPECT_EQ(MaskFileBytes(), MaskFile(W, H, [](int x, int y) { return std::uint8_t(x < 3 && y < 2 ? 40 : 255); }));
 }
 
+TEST_F(NoiseFormTest, SecondRunReplacesBothFiles)
+{
+    InstallEditor("C:\\Editor\\");
+    {
+        Host first(5, 4, 3);
+        first.SetMask(std::vector<std::uint8_t>(20, 0));
+        EXPECT_EQ(Start(first), noErr);
+    }
+    Host second(2, 3, 3);
+    second.At(1, 2, 0) = 0xAB;
+    EXPECT_EQ(Start(second), noErr);
+    EXPECT_EQ(ImageFile(), Bmp32(2, 3, [&](int x, int y) { return HostWord(second, 3, x, y); }));
+    EXPECT_EQ(MaskFileBytes(), MaskFile(2, 3, [](int, int) { return std::uint8_t(255); }));
+    EXPECT_EQ(headless::ShellOpens().size(), 2u);
+}
+
 TEST_F(NoiseFormTest, StoredParametersNoiseTheImageFile)
 {
     // Full alpha without variation replaces every pixel by Red, Green, Blue, 255 in byte order.
