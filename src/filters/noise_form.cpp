@@ -1,5 +1,6 @@
 #include "filters/noise_form.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "bitmap/bitmap32.h"
@@ -111,37 +112,36 @@ TNoiseForm::~TNoiseForm() = default;
 
 void TNoiseForm::FormCreate(TObject*)
 {
-    // 1. Neither bracket is ever closed: the bitmap's own change events stay silent and the
+    // Neither bracket is ever closed: the bitmap's own change events stay silent and the
     // handlers that change it invalidate the view themselves.
     ImgView->BeginUpdate();
     TBitmap32* bitmap = ImgView->Bitmap();
     bitmap->BeginUpdate();
-    // 2-3.
     FParameterBlock = CurrentParameterBlock;
     FFilterGraphic = std::make_unique<TPSFilterGraphic>(HostContext.FilterRecord);
-    // 4-5.
+    // The view takes the whole image's size, not the filter rectangle's.
     ImgView->SetWidth(FFilterGraphic->Width());
     ImgView->SetHeight(FFilterGraphic->Height());
     ImgView->SetDoubleBuffered(true);
-    // 6. The paint-stage handler draws the background instead.
+    // The paint-stage handler draws the background instead.
     TPaintStages& stages = *ImgView->Stages();
     if (stages.Count() > 0 && stages.Items(0).Kind == STAGE_CLEAR_BACKGROUND)
         stages.Items(0).Kind = STAGE_CUSTOM;
-    // 7-8.
     ReadImageWithNoise();
-    // 9.
     bitmap->OnChange = [this](TObject* S) { BitmapChanged(S); };
-    // 10.
     FMaskLayer = CreateMaskLayer(*ImgView, ColorFromSystem(ImgView->Color()));
-    // 11. Image file first; a failure ends the handler before the hand-off.
+    // Image file first; a failure ends the handler before the hand-off.
     WriteExchangeFiles(*bitmap, *FMaskLayer->Bitmap(), FFilterGraphic->Width(), FFilterGraphic->Height());
-    // 12-17.
     HandOffToEditor();
 }
 
 void TNoiseForm::ReadImageWithNoise()
 {
     TBitmap32* bitmap = ImgView->Bitmap();
+    // The read leaves the bytes of planes the host lacks (the fourth of an RGB image) as they
+    // were; cleared, they hold 0 as in new storage and not the last run's noise.
+    if (!bitmap->IsEmpty())
+        std::fill_n(bitmap->Bits(), static_cast<std::size_t>(bitmap->Width()) * bitmap->Height(), TColor32(0));
     bitmap->Assign(FFilterGraphic.get());
     // The dispatcher runs no dialog without a block; a form made outside it adds no noise.
     NoiseParameters p{};
@@ -152,29 +152,29 @@ void TNoiseForm::ReadImageWithNoise()
 
 void TNoiseForm::HandOffToEditor()
 {
-    // 12. Any window class: the title alone identifies the editor.
+    // Any window class: the title alone identifies the editor.
     if (void* editor = plat::FindTopWindow(nullptr, EditorWindowTitle)) {
         plat::PlaceWindow(editor, WindowTop, 0, 0, 0, 0, SwpShowWindow);
         return;
     }
-    // 13. The outcome of opening the host's key is not tested: without it the list is empty.
+    // The outcome of opening the host's key is not tested: without it the list is empty.
     TRegistry registry;
     registry.SetRootKey(TRegistryRoot::LocalMachine);
     TStringList versions;
     registry.OpenKey(HostRegistryKey, false);
     registry.GetKeyNames(versions);
     registry.CloseKey();
-    // 14. An empty list raises the list-index error here, before anything is started.
+    // An empty list raises the list-index error here, before anything is started.
     const std::string key = std::string(HostRegistryKey) + "\\" + Trim(versions[0] + "\\PluginPath");
     if (registry.OpenKey(key, true)) {
-        // 15. No separator is added: the recorded folder ends with its backslash.
+        // No separator is added: the recorded folder ends with its backslash.
         const std::string file = Trim(registry.ReadString(EditorFolderValue)) + EditorExecutableName;
         plat::ShellOpen(nullptr, "open", file, "", "", SwShowNormal);
     } else {
-        // 16. No owner and the system's default caption.
+        // No owner and the system's default caption.
         plat::ShowMessageBox(nullptr, EditorPathErrorMessage, "", MsgBoxOk);
     }
-    // 17. The list goes with its scope.
+    // The list goes with its scope.
     registry.CloseKey();
 }
 
