@@ -48,5 +48,7 @@ std::optional<std::vector<std::string>> RecordedShellOpens();
 // module asked for: it writes the stand-in's report to $TARNWICK_STANDIN_REPORT. A no-op on
 // Windows, where the real stand-in runs.
 void PlayStartedEditor();
+// Registry keys the module tried to open, when the platform counts them (natively).
+std::optional<int> RecordedRegistryOpens();
 // Message boxes shown during the run, when the platform records them (natively).
 std::optional<std::vector<std::string>> RecordedMessageBoxes();

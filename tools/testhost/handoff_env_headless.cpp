@@ -98,6 +98,8 @@ void PlayStartedEditor()
                         InspectExchangeFilePath(defaults.MaskPath, PlatformPath(defaults.MaskPath)));
 }
 
+std::optional<int> RecordedRegistryOpens() { return headless::RegistryOpenAttempts(); }
+
 std::optional<std::vector<std::string>> RecordedMessageBoxes()
 {
     std::vector<std::string> boxes;

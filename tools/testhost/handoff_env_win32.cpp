@@ -276,4 +276,5 @@ int EditorWindowCount()
 
 std::optional<std::vector<std::string>> RecordedShellOpens() { return std::nullopt; }
 void PlayStartedEditor() {}
+std::optional<int> RecordedRegistryOpens() { return std::nullopt; }
 std::optional<std::vector<std::string>> RecordedMessageBoxes() { return std::nullopt; }
