@@ -15,7 +15,18 @@ if ! grep -qs '"Managed"="N"' "$WINEPREFIX/user.reg"; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   wineserver -w || true
 fi
-if [ -n "${DISPLAY:-}" ]; then
-  exec "$@"
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
-exec xvfb-run -a -s "-screen 0 1024x768x24" "$@"
+# One Wine session for the whole command: the server and its helper processes (services,
+# the desktop window) start here, not with the command's first program, so they neither
+# restart for every program nor hold a caller's output open (ctest waits for that).
+wineserver -p
+wine rundll32 user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
+set +e
+"$@"
+status=$?
+set -e
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+exit $status

@@ -14,7 +14,7 @@ namespace {
 const char* const kImageFile = "c:\\tarnwickstudiorgb_dovrane.bmp";
 const char* const kMaskFile = "c:\\tarnwickstudioa_dovrane.bmp";
 // The editor started by the filter leaves soon, so that no run waits on it for long.
-const char* const kStartedEditorLifetime = "1500";
+const char* const kStartedEditorLifetime = "500";
 constexpr unsigned kReportWaitMs = 20000, kNoStartWaitMs = 2000;
 
 std::optional<ByteVector> ReadFile(const std::string& Path)
