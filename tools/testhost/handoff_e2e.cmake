@@ -81,3 +81,16 @@ if(WIN32)
     set_property(TEST ${t} APPEND PROPERTY RESOURCE_LOCK vesper_wine_prefix)
   endforeach()
 endif()
+
+# Natively the stand-in editor runs without a window: it reads what run (a) left on its
+# drive root and reports both files as the Windows program does.
+if(NOT WIN32)
+  add_test(NAME e2e.handoff.standin_reads_the_files
+    COMMAND $<TARGET_FILE:standin_editor> --report ${_work}/standin_native_report.txt
+    WORKING_DIRECTORY ${_work})
+  set_tests_properties(e2e.handoff.standin_reads_the_files PROPERTIES
+    ENVIRONMENT "VESPER_DRIVES=${_work}/drives-a_editor_started"
+    FIXTURES_REQUIRED handoff_a
+    PASS_REGULAR_EXPRESSION "image.status ok\nimage.bytes 3162\n.*image.width 37\nimage.height 21\nimage.bits 32\n.*mask.status ok\nmask.bytes 3162\n.*\nend\n")
+  set_tests_properties(e2e.handoff.a_editor_started PROPERTIES FIXTURES_SETUP handoff_a)
+endif()
