@@ -212,6 +212,100 @@ void CheckShot(const TShot& Shot)
     }
 }
 
+// --- the size grip: a press on it hands the form to the system's sizing loop
+
+struct TSeen {
+    HWND Form = nullptr;
+    int NcPresses = 0, EnterSizeMove = 0, ExitSizeMove = 0;
+    WPARAM NcHitTest = 0;
+    LPARAM NcPosition = 0;
+} Seen;
+
+LRESULT CALLBACK WatchForm(int Code, WPARAM W, LPARAM L)
+{
+    if (Code == HC_ACTION) {
+        const auto* m = reinterpret_cast<const CWPSTRUCT*>(L);
+        if (m->hwnd == Seen.Form) {
+            if (m->message == WM_NCLBUTTONDOWN) {
+                ++Seen.NcPresses;
+                Seen.NcHitTest = m->wParam;
+                Seen.NcPosition = m->lParam;
+            } else if (m->message == WM_ENTERSIZEMOVE) {
+                ++Seen.EnterSizeMove;
+            } else if (m->message == WM_EXITSIZEMOVE) {
+                ++Seen.ExitSizeMove;
+            }
+        }
+    }
+    return CallNextHookEx(nullptr, Code, W, L);
+}
+
+// Ends the sizing loop the way a user can: Escape gives the form its old size back.
+void CALLBACK EndSizing(HWND, UINT, UINT_PTR Id, DWORD)
+{
+    KillTimer(nullptr, Id);
+    PostMessageA(Seen.Form, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(Seen.Form, WM_KEYUP, VK_ESCAPE, 0);
+}
+
+void GripChecks()
+{
+    TComponentPtr<TForm> form(CreateFormOf<TForm>(nullptr)); // sizeable frame
+    form->SetBounds(60, 60, 300, 240);
+    auto* view = new TPSImgView32(form.get());
+    view->SetParent(form.get());
+    view->SetAlign(alClient);
+    view->SetSizeGrip(sgAlways);
+    int imagePresses = 0;
+    view->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int, TCustomLayer*) { ++imagePresses; };
+    Seen = TSeen{};
+    Seen.Form = static_cast<HWND>(form->Handle());
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &WatchForm, nullptr, GetCurrentThreadId());
+    RECT before{}, after{};
+    POINT at{};
+    bool pressed = false;
+    TTimer timer(nullptr);
+    timer.SetInterval(100);
+    int ticks = 0;
+    timer.SetOnTimer([&](TObject*) {
+        if (++ticks < 3)
+            return;
+        // The sizing loop dispatches timer messages: no second round from inside it.
+        timer.SetEnabled(false);
+        HWND v = static_cast<HWND>(view->Handle());
+        TRect g = view->GripRect();
+        POINT local{(g.Left + g.Right) / 2, (g.Top + g.Bottom) / 2};
+        at = local;
+        ClientToScreen(v, &at);
+        SetCursorPos(at.x, at.y);
+        GetWindowRect(Seen.Form, &before);
+        SetTimer(nullptr, 0, 300, &EndSizing);
+        SendMessageA(v, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(local.x, local.y));
+        pressed = true;
+        GetWindowRect(Seen.Form, &after);
+        form->SetModalResult(mrOk);
+    });
+    timer.SetEnabled(true);
+    form->ShowModal();
+    if (hook)
+        UnhookWindowsHookEx(hook);
+    Report(pressed, "the grip press returned");
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    Report(Seen.NcPresses == 1 && Seen.NcHitTest == HTBOTTOMRIGHT,
+           "the form got one non-client press at the bottom-right corner (" + std::to_string(Seen.NcPresses) +
+               " presses, hit-test " + std::to_string(Seen.NcHitTest) + ")");
+    const int x = static_cast<short>(LOWORD(Seen.NcPosition)), y = static_cast<short>(HIWORD(Seen.NcPosition));
+    Report(x == cursor.x && y == cursor.y, "the press carried the cursor's screen position (" + std::to_string(x) +
+                                               ", " + std::to_string(y) + "), cursor at (" + std::to_string(cursor.x) +
+                                               ", " + std::to_string(cursor.y) + ")");
+    Report(Seen.EnterSizeMove == 1 && Seen.ExitSizeMove == 1, "the system's sizing loop ran (" +
+                                                                   std::to_string(Seen.EnterSizeMove) + " entered, " +
+                                                                   std::to_string(Seen.ExitSizeMove) + " left)");
+    Report(EqualRect(&before, &after) != FALSE, "Escape left the form at its size");
+    Report(imagePresses == 0, "the grip press did not reach the image");
+}
+
 DWORD WINAPI Watchdog(LPVOID)
 {
     Sleep(60000);
@@ -304,6 +398,8 @@ int main(int argc, char** argv)
 
     Report(DisplayCalls > 0, "the view reached the display callback (" + std::to_string(DisplayCalls) + " calls)");
     Report(DisplayRefusals == 0, "every display call was well formed (" + std::to_string(DisplayRefusals) + " refused)");
+    form.reset();
+    GripChecks();
     DisplayHost = TDisplayHost{};
     std::printf("viewtest: %d failed\n", Failures);
     return Failures ? 1 : 0;
