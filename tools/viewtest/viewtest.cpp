@@ -14,6 +14,7 @@
 
 #include "bitmap/bitmap32.h"
 #include "host/pi_filter.h"
+#include "pixel_map.h"
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
 #include "toolkit/timers.h"
@@ -41,48 +42,17 @@ TColor32 Planes(std::uint8_t R, std::uint8_t G, std::uint8_t B)
     return 0xFF000000u | static_cast<TColor32>(B) << 16 | static_cast<TColor32>(G) << 8 | R;
 }
 
-// The host's displayPixels: copies SrcRect of the pixel map to (DstCol, DstRow) of the device
-// context, walking the map by its own row, column and plane strides.
+// The host's displayPixels: draws SrcRect of the pixel map at (DstCol, DstRow) of the device
+// context, reading the map as the test host does.
 OSErr VP_CDECL ShowPixels(const PSPixelMap* Source, const VRect* SrcRect, std::int32_t DstRow, std::int32_t DstCol,
                           void* Context)
 {
     ++DisplayCalls;
-    auto refuse = [] {
+    ShownPixels shown;
+    if (!ReadPixelMap(Source, SrcRect, shown) || !DrawShownPixels(Context, DstRow, DstCol, shown)) {
         ++DisplayRefusals;
         return filterBadParameters;
-    };
-    if (!Source || !SrcRect || !Source->baseAddr || !Context || Source->version != 0)
-        return refuse();
-    const VRect& b = Source->bounds;
-    const VRect& s = *SrcRect;
-    if (s.top < b.top || s.left < b.left || s.bottom > b.bottom || s.right > b.right || s.top >= s.bottom ||
-        s.left >= s.right || Source->colBytes <= 0 || Source->planeBytes <= 0 ||
-        Source->rowBytes < (b.right - b.left) * Source->colBytes)
-        return refuse();
-    const int w = s.right - s.left, h = s.bottom - s.top;
-    const bool grey = Source->imageMode == plugInModeGrayScale;
-    std::vector<std::uint32_t> bgrx(static_cast<std::size_t>(w) * h);
-    const auto* base = static_cast<const std::uint8_t*>(Source->baseAddr);
-    for (int y = 0; y < h; ++y) {
-        const std::uint8_t* row = base + static_cast<std::ptrdiff_t>(s.top - b.top + y) * Source->rowBytes;
-        for (int x = 0; x < w; ++x) {
-            const std::uint8_t* px = row + static_cast<std::ptrdiff_t>(s.left - b.left + x) * Source->colBytes;
-            std::uint32_t r = px[0];
-            std::uint32_t g = grey ? r : px[Source->planeBytes];
-            std::uint32_t bl = grey ? r : px[2 * Source->planeBytes];
-            bgrx[static_cast<std::size_t>(y) * w + x] = bl | g << 8 | r << 16;
-        }
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    if (StretchDIBits(static_cast<HDC>(Context), DstCol, DstRow, w, h, 0, 0, w, h, bgrx.data(), &info,
-                      DIB_RGB_COLORS, SRCCOPY) == 0)
-        return refuse();
     return noErr;
 }
 
