@@ -17,17 +17,6 @@ protected:
         b->SetKind(sbVertical);
         return b;
     }
-    // The dialogs' slider stood on end: 12 x 97, flat look, 16-pixel handle, 0..255.
-    TPaintable<TGaugeBar>* AddUprightSlider(int Position)
-    {
-        auto* b = AddVertical<TPaintable<TGaugeBar>>(12, 97);
-        b->SetStyle(rbsMac);
-        b->SetShowArrows(false);
-        b->SetHandleSize(16);
-        b->SetMax(255);
-        b->SetPosition(Position);
-        return b;
-    }
 };
 
 TEST_F(VerticalBarTest, GaugeZonesRunDownTheBar)
@@ -98,7 +87,7 @@ TEST_F(VerticalBarTest, RangeDragFollowsOnlyTheVerticalMotion)
 
 TEST_F(VerticalBarTest, GaugeDragOfOnePixelMovesAboutThreeSteps)
 {
-    auto* b = AddUprightSlider(127); // handle at client y 39..54
+    auto* b = AddSlider<TPaintable<TGaugeBar>>(127, sbVertical); // handle at client y 39..54
     EXPECT_EQ(b->HandleRect(), (TRect{0, 39, 10, 55}));
     headless::PostMouseDown(b, 5, 46);
     headless::PostMouseMove(b, 5, 47);
@@ -147,7 +136,7 @@ TEST_F(VerticalBarTest, HeldGaugeButtonsStepUpAndDown)
 
 TEST_F(VerticalBarTest, MacSliderOnEndPaintsTracksAndRidgesAcross)
 {
-    auto* b = AddUprightSlider(127);
+    auto* b = AddSlider<TPaintable<TGaugeBar>>(127, sbVertical);
     TBitmap32 s;
     s.SetSize(12, 97);
     s.Clear(0xFFFFFFFF);
