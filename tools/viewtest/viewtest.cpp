@@ -2,7 +2,9 @@
 // buffer onto the device context it is given, as the host would. A form holds an image view
 // over plain colour blocks, a bitmap layer over one of them and a slider beside it; after the
 // first paint the form's client area is copied from the screen and its pixels are checked.
-// Prints PASS and FAIL lines; the exit code counts the failures.
+// Then a press on a view's size grip must hand its sizeable form to the system's sizing loop.
+// Prints PASS and FAIL lines; the exit code counts the failures. An optional argument names
+// the BMP file the screenshot is written to.
 #include <windows.h>
 #undef TextOut
 #undef MessageBox
