@@ -56,7 +56,7 @@ void CacheHostContext(FilterRecord* Record) {
     HostContext.DisplayPixels = Record ? Record->displayPixels : nullptr;
     HostContext.HandleProcs = Record ? Record->handleProcs : nullptr;
     // The image controls show their buffers through this slot; without it nothing is drawn.
-    DisplayHost.DisplayPixels = reinterpret_cast<TDisplayPixelsCall>(HostContext.DisplayPixels);
+    DisplayHost.DisplayPixels = HostContext.DisplayPixels;
     DisplayHost.ImageMode = Record ? Record->imageMode : 0;
 }
 

@@ -83,6 +83,13 @@ TWinControl* CaptureControl();
 void SetCursor(int CursorId);
 int CurrentCursor();
 
+// --- forms
+// Non-client hit-test code of the bottom-right sizing corner (the platform's value).
+constexpr int HitTestBottomRight = 17;
+// Starts the system's sizing of Form as if the user had pressed its frame at HitTest, at the
+// cursor's screen position. On Windows the call returns when the sizing ends.
+void StartFormSizing(TForm& Form, int HitTest);
+
 // --- timers: the back end calls Timer.Tick() every Interval milliseconds while started.
 void StartTimer(TTimer& Timer);
 void StopTimer(TTimer& Timer);

@@ -71,6 +71,9 @@ struct TState {
     std::vector<headless::TShellOpenCall> Shell;
     std::intptr_t ShellResult = 42;
     std::vector<headless::TWindowPlacement> Placements;
+    std::vector<headless::TFormSizingCall> Sizings;
+    TPoint CursorScreen;
+    bool SizingUntilRelease = false;
     std::vector<TTopWindow> TopWindows;
     std::map<std::uint32_t, std::shared_ptr<TRegNode>> Roots;
     int OpenKeys = 0;
@@ -218,6 +221,13 @@ void DeliverMouse(const TEvent& E)
 {
     TState& s = S();
     TPoint screen = E.Target->ClientToScreen(TPoint{E.X, E.Y});
+    s.CursorScreen = screen;
+    if (s.SizingUntilRelease) {
+        // The system's sizing loop has the mouse until the button comes up.
+        if (E.Message == TMessageKind::MouseUp)
+            s.SizingUntilRelease = false;
+        return;
+    }
     TControl* hit = HitTest(screen);
     UpdateHover(hit);
     // Capture first; then a pressed control keeps the mouse until the button is released.
@@ -525,6 +535,14 @@ void StopTimer(TTimer& Timer)
     t.erase(std::remove_if(t.begin(), t.end(), [&](const auto& x) { return x.Timer == &Timer; }), t.end());
 }
 
+void StartFormSizing(TForm& Form, int HitTest)
+{
+    TState& s = S();
+    s.Sizings.push_back({&Form, HitTest, s.CursorScreen, s.Capture});
+    s.SizingUntilRelease = true;
+    s.Pressed = nullptr;
+}
+
 int ScreenWidth() { return S().ScreenW; }
 int ScreenHeight() { return S().ScreenH; }
 int ScreenDepth() { return S().Depth; }
@@ -682,6 +700,9 @@ void Reset()
     s.Shell.clear();
     s.ShellResult = 42;
     s.Placements.clear();
+    s.Sizings.clear();
+    s.CursorScreen = TPoint{};
+    s.SizingUntilRelease = false;
     s.TopWindows.clear();
     s.Roots.clear();
 }
@@ -793,6 +814,7 @@ int LiveWindowCount() { return static_cast<int>(S().Windows.size()); }
 const std::vector<TMessageBoxCall>& MessageBoxes() { return S().Boxes; }
 const std::vector<TShellOpenCall>& ShellOpens() { return S().Shell; }
 const std::vector<TWindowPlacement>& WindowPlacements() { return S().Placements; }
+const std::vector<TFormSizingCall>& FormSizings() { return S().Sizings; }
 void SetMessageBoxAnswer(int A) { S().BoxAnswer = A; }
 void SetShellResult(std::intptr_t R) { S().ShellResult = R; }
 

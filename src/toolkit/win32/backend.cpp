@@ -982,6 +982,18 @@ void StopTimer(TTimer& Timer)
     }
 }
 
+void StartFormSizing(TForm& Form, int HitTest)
+{
+    POINT pt{};
+    if (!GetCursorPos(&pt))
+        return;
+    // Whoever holds the capture (also outside the toolkit) would keep the loop from the mouse.
+    ::ReleaseCapture();
+    // The system's own sizing loop runs inside this call, as after a press on the frame.
+    SendMessageA(static_cast<HWND>(Form.Handle()), WM_NCLBUTTONDOWN, static_cast<WPARAM>(HitTest),
+                 MAKELPARAM(static_cast<WORD>(pt.x), static_cast<WORD>(pt.y)));
+}
+
 int ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
 int ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
 
