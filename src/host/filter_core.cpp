@@ -3,10 +3,11 @@
 
 #include <new>
 
+#include "filters/noise_form.h"
 #include "host/about_box.h"
 #include "toolkit/application.h"
 
-const FilterBinding NoiseBinding{InitNoiseParameters, kNoiseBlockSize, nullptr};
+const FilterBinding NoiseBinding{InitNoiseParameters, kNoiseBlockSize, CreateFormOf<TNoiseForm>};
 const FilterBinding LineBinding{InitLineParameters, kLineBlockSize, nullptr};
 
 FilterBinding CurrentBinding;
