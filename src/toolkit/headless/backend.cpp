@@ -576,6 +576,12 @@ int ShowMessageBox(void* Owner, const std::string& Text, const std::string& Capt
     return S().BoxAnswer;
 }
 
+void* ActiveWindow()
+{
+    TForm* f = RunningForm();
+    return f && f->HandleAllocated() ? f->Handle() : nullptr;
+}
+
 std::intptr_t ShellOpen(void* Owner, const std::string& Verb, const std::string& File,
                         const std::string& Parameters, const std::string& Directory, int ShowCmd)
 {

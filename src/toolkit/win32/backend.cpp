@@ -1038,11 +1038,11 @@ TSize TextExtent(const TFont& Font, const std::string& Text)
 
 int ShowMessageBox(void* Owner, const std::string& Text, const std::string& Caption, unsigned Flags)
 {
-    HWND owner = static_cast<HWND>(Owner);
-    if (!owner)
-        owner = GetActiveWindow();
-    return MessageBoxA(owner, Text.c_str(), Caption.empty() ? nullptr : Caption.c_str(), Flags);
+    // A null owner stays null: some boxes must not be tied to any window.
+    return MessageBoxA(static_cast<HWND>(Owner), Text.c_str(), Caption.empty() ? nullptr : Caption.c_str(), Flags);
 }
+
+void* ActiveWindow() { return GetActiveWindow(); }
 
 std::intptr_t ShellOpen(void* Owner, const std::string& Verb, const std::string& File, const std::string& Parameters,
                         const std::string& Directory, int ShowCmd)
