@@ -3,11 +3,12 @@
 
 #include <new>
 
+#include "filters/line_form.h"
 #include "host/about_box.h"
 #include "toolkit/application.h"
 
 const FilterBinding NoiseBinding{InitNoiseParameters, kNoiseBlockSize, nullptr};
-const FilterBinding LineBinding{InitLineParameters, kLineBlockSize, nullptr};
+const FilterBinding LineBinding{InitLineParameters, kLineBlockSize, CreateFormOf<TLineForm>};
 
 FilterBinding CurrentBinding;
 THostContext HostContext;

@@ -23,7 +23,7 @@ add_custom_target(vesper_icon DEPENDS ${VP_ICON_FILE})
 
 set(VESPER_MODULE_RC ${CMAKE_BINARY_DIR}/generated/module.rc)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/module.rc.in ${VESPER_MODULE_RC} @ONLY)
-set_source_files_properties(${VESPER_MODULE_RC} PROPERTIES OBJECT_DEPENDS ${VP_ICON_FILE})
+set_source_files_properties(${VESPER_MODULE_RC} PROPERTIES OBJECT_DEPENDS "${VP_ICON_FILE};${VESPER_FORM_FILES}")
 
 add_library(vesper_module SHARED
   ${VESPER_MODULE_SOURCES} ${VESPER_MODULE_RC} ${CMAKE_CURRENT_LIST_DIR}/module.def)
