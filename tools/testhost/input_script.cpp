@@ -226,7 +226,8 @@ bool TakeShot(Dialog& D, const std::string& File) {
     GetWindowRect(D.Window, &r);
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0) return false;
-    HDC screen = GetDC(nullptr);
+    // The window's own DC: under Wine the screen DC does not read back what windows show.
+    HDC screen = GetWindowDC(D.Window);
     HDC mem = CreateCompatibleDC(screen);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -239,7 +240,7 @@ bool TakeShot(Dialog& D, const std::string& File) {
     bool ok = dib && bits;
     if (ok) {
         HGDIOBJ old = SelectObject(mem, dib);
-        ok = BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != 0;
+        ok = BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY) != 0;
         GdiFlush();
         SelectObject(mem, old);
     }
@@ -265,7 +266,7 @@ bool TakeShot(Dialog& D, const std::string& File) {
     }
     if (dib) DeleteObject(dib);
     DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(D.Window, screen);
     return ok;
 }
 
