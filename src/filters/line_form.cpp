@@ -2,15 +2,22 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "bitmap/low_level.h"
 #include "bridge/filter_graphic.h"
 #include "bridge/mask_layer.h"
 #include "filters/ps_rgb_panel.h"
-#include "filters/stored_forms.h"
 #include "host/filter_core.h"
 #include "widgets/image_kinds.h"
 #include "widgets/range_bars.h"
+
+#ifndef _WIN32
+#include "forms/line_form_text.h"
+#include "toolkit/resources.h"
+#endif
+
+const char* const LineFormResourceName = "TLINEFORM";
 
 TScaleMode LineScaleModeFor(int Item)
 {
@@ -37,7 +44,12 @@ TLineForm::TLineForm(TComponent* AOwner) : TForm(AOwner)
     RegisterImageKinds();
     RegisterGaugeBarKind();
     RegisterRGBPanelKind();
-    RegisterStoredForms();
+#ifndef _WIN32
+    // Without platform resources the stored form is compiled in.
+    std::string present;
+    if (!FindCompiledResource(LineFormResourceName, present))
+        RegisterCompiledResource(LineFormResourceName, line_form_text);
+#endif
 
     RegisterField("Image", Image);
     RegisterField("Panel1", Panel1);
@@ -92,7 +104,7 @@ TLineForm::TLineForm(TComponent* AOwner) : TForm(AOwner)
             ImageMouseUp(S, B, Sh, X, Y, L);
         });
 
-    LoadFromResource("TLINEFORM");
+    LoadFromResource(LineFormResourceName);
 }
 
 TLineForm::~TLineForm()

@@ -15,6 +15,9 @@ class TMaskLayer;
 class TPSFilterGraphic;
 class TPSRGBPanel;
 
+// The stored form's resource name.
+extern const char* const LineFormResourceName;
+
 // Item of cmbMode (the stored ScaleMode) to the preview's scale mode; out-of-range items
 // count as the first.
 TScaleMode LineScaleModeFor(int Item);

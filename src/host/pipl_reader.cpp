@@ -162,7 +162,8 @@ bool FindPeResource(const std::vector<std::uint8_t>& File, const std::string& Ty
             std::uint32_t rva, size;
             std::uint64_t data;
             if (!r.U32(base + langs[0].Offset, rva) || !r.U32(base + langs[0].Offset + 4, size) ||
-                !RvaToOffset(pe, rva, size, data))
+                !RvaToOffset(pe, rva, size, data) || data + size > File.size())
+                // A section may claim more raw data than a cut-off file still holds.
                 return Error = "resource data outside the file", false;
             Out.Bytes.assign(File.begin() + static_cast<std::ptrdiff_t>(data),
                              File.begin() + static_cast<std::ptrdiff_t>(data + size));

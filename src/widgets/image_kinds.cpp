@@ -1,6 +1,7 @@
 #include "widgets/image_kinds.h"
 
 #include "toolkit/formloader.h"
+#include "widgets/img_view32.h"
 #include "widgets/ps_image32.h"
 
 void RegisterImageKinds()
@@ -35,4 +36,32 @@ void RegisterImageKinds()
         .Event<C, TNotifyEvent>("OnInitStages", &C::OnInitStages)
         .Event<C, TNotifyEvent>("OnGDIOverlay", &C::OnGDIOverlay);
     RegisterControlKind("TPSImage32", "TPSCustomImage32", [](TComponent* Owner) { return new TPSImage32(Owner); });
+
+    using V = TPSCustomImgView32;
+    auto style = [](const TFormProperty& p) {
+        return static_cast<TRBStyle>(p.AsEnum({{"rbsDefault", rbsDefault}, {"rbsMac", rbsMac}}));
+    };
+    RegisterControlKind("TPSCustomImgView32", "TPSCustomImage32", nullptr)
+        .Property<V>("Centered", [](V& v, const TFormProperty& p) { v.SetCentered(p.AsBool()); })
+        .Property<V>("SizeGrip",
+                     [](V& v, const TFormProperty& p) {
+                         v.SetSizeGrip(static_cast<TSizeGripStyle>(
+                             p.AsEnum({{"sgAuto", sgAuto}, {"sgNone", sgNone}, {"sgAlways", sgAlways}})));
+                     })
+        .Property<V>("ScrollBars.Backgnd",
+                     [](V& v, const TFormProperty& p) {
+                         v.ScrollBars()->SetBackgnd(
+                             static_cast<TRBBackgnd>(p.AsEnum({{"bgPattern", bgPattern}, {"bgSolid", bgSolid}})));
+                     })
+        .Property<V>("ScrollBars.ButtonSize", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetButtonSize(p.AsInt()); })
+        .Property<V>("ScrollBars.Color", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetColor(p.AsColor()); })
+        .Property<V>("ScrollBars.HandleColor", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetHandleColor(p.AsColor()); })
+        .Property<V>("ScrollBars.ShowArrows", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetShowArrows(p.AsBool()); })
+        .Property<V>("ScrollBars.ShowHandleGrip",
+                     [](V& v, const TFormProperty& p) { v.ScrollBars()->SetShowHandleGrip(p.AsBool()); })
+        .Property<V>("ScrollBars.Style", [style](V& v, const TFormProperty& p) { v.ScrollBars()->SetStyle(style(p)); })
+        .Property<V>("ScrollBars.Size", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetSize(p.AsInt()); })
+        .Property<V>("ScrollBars.Increment", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetIncrement(p.AsInt()); })
+        .Event<V, TNotifyEvent>("OnScroll", &V::OnScroll);
+    RegisterControlKind("TPSImgView32", "TPSCustomImgView32", [](TComponent* Owner) { return new TPSImgView32(Owner); });
 }

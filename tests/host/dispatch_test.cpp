@@ -222,8 +222,9 @@ TEST_F(DispatchTest, ModalResultsMapToHostCodes) {
 }
 
 TEST_F(DispatchTest, UnboundDialogStillEmptiesRectsAndCancels) {
+    CurrentBinding = FilterBinding{InitNoiseParameters, kNoiseBlockSize, nullptr};
     std::int16_t res = 1;
-    VesperNoise(filterSelectorStart, &record, &slot, &res);
+    DispatchSelector(filterSelectorStart, &record, &slot, &res);
     EXPECT_EQ(res, userCanceledErr) << "no dialog means the outcome stays a cancel";
     EXPECT_TRUE(fake_host::IsEmpty(record.inRect));
     EXPECT_TRUE(fake_host::IsEmpty(record.outRect));

@@ -74,6 +74,7 @@ struct TState {
     std::vector<TTopWindow> TopWindows;
     std::map<std::uint32_t, std::shared_ptr<TRegNode>> Roots;
     int OpenKeys = 0;
+    int OpenAttempts = 0;
     bool Themes = false;
     std::vector<headless::TThemeElementCall> ThemeCalls;
     std::vector<headless::TFrameControlCall> FrameCalls;
@@ -595,6 +596,7 @@ bool PlaceWindow(void* Window, void* InsertAfter, int X, int Y, int Cx, int Cy, 
 
 bool OpenRegistryKey(TRegistryRoot Root, const std::string& Path, bool CanCreate, TRegistryKey& Key)
 {
+    ++S().OpenAttempts;
     std::shared_ptr<TRegNode> n = Walk(Root, Path, CanCreate, true);
     if (!n)
         return false;
@@ -686,6 +688,7 @@ void Reset()
     s.Placements.clear();
     s.TopWindows.clear();
     s.Roots.clear();
+    s.OpenAttempts = 0;
 }
 
 void PostMouseDown(TControl* T, int X, int Y, TMouseButton B, TShiftState Sh)
@@ -815,6 +818,7 @@ void RegistryDenyOpen(TRegistryRoot R, const std::string& Path) { Walk(R, Path, 
 void RegistryDenyCreate(TRegistryRoot R, const std::string& Path) { Walk(R, Path, true, false)->DenyCreate = true; }
 bool RegistryKeyExists(TRegistryRoot R, const std::string& Path) { return Walk(R, Path, false, false) != nullptr; }
 int OpenRegistryKeyCount() { return S().OpenKeys; }
+int RegistryOpenAttempts() { return S().OpenAttempts; }
 
 } // namespace headless
 

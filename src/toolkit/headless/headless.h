@@ -141,5 +141,7 @@ void RegistryDenyCreate(TRegistryRoot Root, const std::string& Path);
 bool RegistryKeyExists(TRegistryRoot Root, const std::string& Path);
 // Registry keys opened and not yet closed.
 int OpenRegistryKeyCount();
+// Every request to open or create a key since Reset, whether it succeeded or not.
+int RegistryOpenAttempts();
 
 } // namespace headless

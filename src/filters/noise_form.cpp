@@ -1,0 +1,241 @@
+#include "filters/noise_form.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "bitmap/bitmap32.h"
+#include "bitmap/low_level.h"
+#include "bridge/filter_graphic.h"
+#include "bridge/mask_layer.h"
+#include "filters/exchange_files.h"
+#include "filters/noise.h"
+#include "host/filter_core.h"
+#include "host/parameter_block.h"
+#include "toolkit/platform.h"
+#include "toolkit/registry.h"
+#include "toolkit/resources.h"
+#include "toolkit/stdctrls.h"
+#include "widgets/image_kinds.h"
+#include "widgets/img_view32.h"
+#include "widgets/range_bars.h"
+
+#ifndef _WIN32
+#include "forms/noise_form_text.h"
+#endif
+
+const char* const EditorWindowTitle = "Tarnwick Studio";
+const char* const HostRegistryKey = "SOFTWARE\\Adobe\\Photoshop";
+const char* const EditorFolderValue = "Tarnwick";
+const char* const EditorExecutableName = "TarnwickStudio.exe";
+const char* const EditorPathErrorMessage = "The file path is error, please reinstall the Tarnwick Studio plugin.";
+const char* const NoiseFormResourceName = "TNOISEFORM";
+
+void RegisterNoiseFormResource()
+{
+#ifndef _WIN32
+    std::string present;
+    if (!FindCompiledResource(NoiseFormResourceName, present))
+        RegisterCompiledResource(NoiseFormResourceName, noise_form_text);
+#endif
+}
+
+void PaintCheckerboard(TBitmap32& Buffer)
+{
+    const int w = Buffer.Width(), h = Buffer.Height();
+    if (w <= 0 || h <= 0)
+        return;
+    // Row A starts white, row B grey; odd tile rows take A, so the corner tile is grey.
+    std::vector<TColor32> rowA(static_cast<std::size_t>(w)), rowB(static_cast<std::size_t>(w));
+    for (int i = 0; i < w; ++i) {
+        const bool white = ((i >> 3) & 1) == 0;
+        rowA[static_cast<std::size_t>(i)] = white ? CheckerWhite : CheckerGrey;
+        rowB[static_cast<std::size_t>(i)] = white ? CheckerGrey : CheckerWhite;
+    }
+    for (int y = 0; y < h; ++y)
+        MoveColorRun(((y >> 3) & 1) == 1 ? rowA.data() : rowB.data(), Buffer.RowPointer(y), w);
+}
+
+TNoiseForm::TNoiseForm(TComponent* AOwner) : TForm(AOwner)
+{
+    RegisterGaugeBarKind();
+    RegisterImageKinds();
+    RegisterNoiseFormResource();
+
+    RegisterHandler("FormCreate", TNotifyEvent([this](TObject* S) { FormCreate(S); }));
+    RegisterHandler("FormDestroy", TNotifyEvent([this](TObject* S) { FormDestroy(S); }));
+    RegisterHandler("FormPaint", TNotifyEvent([this](TObject* S) { FormPaint(S); }));
+    RegisterHandler("Button4Click", TNotifyEvent([this](TObject* S) { Button4Click(S); }));
+    RegisterHandler("Button5Click", TNotifyEvent([this](TObject* S) { Button5Click(S); }));
+    RegisterHandler("chkDisplayMaskClick", TNotifyEvent([this](TObject* S) { chkDisplayMaskClick(S); }));
+    RegisterHandler("ScaleModeChange", TNotifyEvent([this](TObject* S) { ScaleModeChange(S); }));
+    RegisterHandler("StretchFilterChange", TNotifyEvent([this](TObject* S) { StretchFilterChange(S); }));
+    RegisterHandler("barMouseUp", TMouseEvent([this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
+                        barMouseUp(S, B, Sh, X, Y);
+                    }));
+    RegisterHandlerOf<TPaintStageEvent>(
+        "ImgViewPaintStage", [this](TObject* S, TBitmap32* Buffer, const TRect& Clip, std::uint32_t Stage) {
+            ImgViewPaintStage(S, Buffer, Clip, Stage);
+        });
+
+    RegisterField("Panel1", Panel1);
+    RegisterField("Panel2", Panel2);
+    RegisterField("Panel3", Panel3);
+    RegisterField("Label7", Label7);
+    RegisterField("cmbScaleMode", cmbScaleMode);
+    RegisterField("Label8", Label8);
+    RegisterField("ComboBox2", ComboBox2);
+    RegisterField("chkDisplayMask", chkDisplayMask);
+    RegisterField("Panel4", Panel4);
+    RegisterField("Panel5", Panel5);
+    RegisterField("Label3", Label3);
+    RegisterField("barAlpha", barAlpha);
+    RegisterField("Label4", Label4);
+    RegisterField("barRed", barRed);
+    RegisterField("Label5", Label5);
+    RegisterField("barGreen", barGreen);
+    RegisterField("Label6", Label6);
+    RegisterField("barBlue", barBlue);
+    RegisterField("Label1", Label1);
+    RegisterField("BarVariation", BarVariation);
+    RegisterField("Panel6", Panel6);
+    RegisterField("Button5", Button5);
+    RegisterField("Button4", Button4);
+    RegisterField("Panel7", Panel7);
+    RegisterField("ImgView", ImgView);
+
+    LoadFromResource(NoiseFormResourceName);
+    // What streaming a control in finishes with: bars laid out, stages initialised.
+    ImgView->Loaded();
+}
+
+TNoiseForm::~TNoiseForm() = default;
+
+void TNoiseForm::FormCreate(TObject*)
+{
+    // Neither bracket is ever closed: the bitmap's own change events stay silent and the
+    // handlers that change it invalidate the view themselves.
+    ImgView->BeginUpdate();
+    TBitmap32* bitmap = ImgView->Bitmap();
+    bitmap->BeginUpdate();
+    FParameterBlock = CurrentParameterBlock;
+    FFilterGraphic = std::make_unique<TPSFilterGraphic>(HostContext.FilterRecord);
+    // The view takes the whole image's size, not the filter rectangle's.
+    ImgView->SetWidth(FFilterGraphic->Width());
+    ImgView->SetHeight(FFilterGraphic->Height());
+    ImgView->SetDoubleBuffered(true);
+    // The paint-stage handler draws the background instead.
+    TPaintStages& stages = *ImgView->Stages();
+    if (stages.Count() > 0 && stages.Items(0).Kind == STAGE_CLEAR_BACKGROUND)
+        stages.Items(0).Kind = STAGE_CUSTOM;
+    ReadImageWithNoise();
+    bitmap->OnChange = [this](TObject* S) { BitmapChanged(S); };
+    FMaskLayer = CreateMaskLayer(*ImgView, ColorFromSystem(ImgView->Color()));
+    // Image file first; a failure ends the handler before the hand-off.
+    WriteExchangeFiles(*bitmap, *FMaskLayer->Bitmap(), FFilterGraphic->Width(), FFilterGraphic->Height());
+    HandOffToEditor();
+}
+
+void TNoiseForm::ReadImageWithNoise()
+{
+    TBitmap32* bitmap = ImgView->Bitmap();
+    // The read leaves the bytes of planes the host lacks (the fourth of an RGB image) as they
+    // were; cleared, they hold 0 as in new storage and not the last run's noise.
+    if (!bitmap->IsEmpty())
+        std::fill_n(bitmap->Bits(), static_cast<std::size_t>(bitmap->Width()) * bitmap->Height(), TColor32(0));
+    bitmap->Assign(FFilterGraphic.get());
+    // The dispatcher runs no dialog without a block; a form made outside it adds no noise.
+    NoiseParameters p{};
+    if (FParameterBlock)
+        p = ReadNoiseParameters(FParameterBlock);
+    AddNoise(bitmap, p.Alpha, p.Red, p.Green, p.Blue, p.Variation);
+}
+
+void TNoiseForm::HandOffToEditor()
+{
+    // Any window class: the title alone identifies the editor.
+    if (void* editor = plat::FindTopWindow(nullptr, EditorWindowTitle)) {
+        plat::PlaceWindow(editor, WindowTop, 0, 0, 0, 0, SwpShowWindow);
+        return;
+    }
+    // The outcome of opening the host's key is not tested: without it the list is empty.
+    TRegistry registry;
+    registry.SetRootKey(TRegistryRoot::LocalMachine);
+    TStringList versions;
+    registry.OpenKey(HostRegistryKey, false);
+    registry.GetKeyNames(versions);
+    registry.CloseKey();
+    // An empty list raises the list-index error here, before anything is started.
+    const std::string key = std::string(HostRegistryKey) + "\\" + Trim(versions[0] + "\\PluginPath");
+    if (registry.OpenKey(key, true)) {
+        // No separator is added: the recorded folder ends with its backslash.
+        const std::string file = Trim(registry.ReadString(EditorFolderValue)) + EditorExecutableName;
+        plat::ShellOpen(nullptr, "open", file, "", "", SwShowNormal);
+    } else {
+        // No owner and the system's default caption.
+        plat::ShowMessageBox(nullptr, EditorPathErrorMessage, "", MsgBoxOk);
+    }
+    // The list goes with its scope.
+    registry.CloseKey();
+}
+
+void TNoiseForm::FormDestroy(TObject*) { FFilterGraphic.reset(); }
+
+void TNoiseForm::FormPaint(TObject*) { SetModalResult(mrOk); }
+
+void TNoiseForm::Button4Click(TObject*)
+{
+    if (FFilterGraphic)
+        FFilterGraphic->Assign(ImgView->Bitmap());
+}
+
+void TNoiseForm::Button5Click(TObject*) { SetModalResult(mrCancel); }
+
+void TNoiseForm::barMouseUp(TObject*, TMouseButton, TShiftState, int, int)
+{
+    if (FParameterBlock) {
+        NoiseParameters p;
+        p.Alpha = static_cast<std::uint8_t>(barAlpha->Position());
+        p.Red = static_cast<std::uint8_t>(barRed->Position());
+        p.Green = static_cast<std::uint8_t>(barGreen->Position());
+        p.Blue = static_cast<std::uint8_t>(barBlue->Position());
+        p.Variation = static_cast<std::uint8_t>(BarVariation->Position());
+        WriteNoiseParameters(FParameterBlock, p);
+    }
+    // A fresh copy of the host image each time, so the noise never accumulates.
+    if (FFilterGraphic)
+        ReadImageWithNoise();
+    ImgView->Invalidate();
+}
+
+void TNoiseForm::chkDisplayMaskClick(TObject*)
+{
+    if (FMaskLayer)
+        FMaskLayer->SetVisible(chkDisplayMask->Checked());
+    ImgView->Invalidate();
+}
+
+void TNoiseForm::ScaleModeChange(TObject*)
+{
+    // The items' order differs from the enumeration's: "Resize" is smStretch, "Stretch" smResize.
+    const int index = cmbScaleMode->ItemIndex();
+    if (index >= smNormal && index <= smResize)
+        ImgView->SetScaleMode(static_cast<TScaleMode>(index));
+    ImgView->Invalidate();
+}
+
+void TNoiseForm::StretchFilterChange(TObject*)
+{
+    // Index to filter number as it stands, so the five items reach sfNearest .. sfSpline.
+    const int index = ComboBox2->ItemIndex();
+    if (index >= sfNearest && index <= sfMitchell)
+        ImgView->Bitmap()->SetStretchFilter(static_cast<TStretchFilter>(index));
+    ImgView->Invalidate();
+}
+
+void TNoiseForm::ImgViewPaintStage(TObject*, TBitmap32* Buffer, const TRect&, std::uint32_t)
+{
+    if (Buffer)
+        PaintCheckerboard(*Buffer);
+}
+
+void TNoiseForm::BitmapChanged(TObject*) { ImgView->Invalidate(); }
