@@ -12,6 +12,7 @@
 #include "bridge/mask_layer.h"
 #include "filters/line_form.h"
 #include "filters/ps_rgb_panel.h"
+#include "host/filter_core.h"
 #include "host/module_entry.h"
 #include "host/parameter_block.h"
 #include "host_session.h"
@@ -453,6 +454,51 @@ TEST_F(LineFormTest, ScaleBarZoomsThePreviewAndTheMouseFollows)
     expected.MovePenTo(4, 4);
     expected.LineToSmooth(30, 4);
     EXPECT_TRUE(HostImageIs(expected));
+}
+
+
+// ------------------------------------------------------------------ a failed start
+
+class LineFormWithoutHostTest : public HeadlessTest {
+protected:
+    void SetUp() override
+    {
+        HeadlessTest::SetUp();
+        HostContext.FilterRecord = nullptr;
+        CurrentParameterBlock = nullptr;
+    }
+};
+
+TEST_F(LineFormWithoutHostTest, FailedReadEndsCreationButTheDialogStaysSafe)
+{
+    TComponentPtr<TForm> form(CreateFormOf<TLineForm>(nullptr));
+    auto* f = dynamic_cast<TLineForm*>(form.get());
+    ASSERT_NE(f, nullptr);
+    // The read failed, was reported, and the settings were never taken.
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_NE(headless::MessageBoxes()[0].Text.find("Cannot assign a TPSFilterGraphic"), std::string::npos);
+    EXPECT_EQ(f->Parameters(), nullptr);
+    EXPECT_EQ(f->MaskLayer(), nullptr);
+
+    // Every control still works without a block to write into; Apply has nothing to write.
+    headless::PostCall([f] {
+        f->barSaturation->SetPosition(10);
+        f->barScale->SetPosition(50);
+        f->barOpacity->SetPosition(20);
+    });
+    headless::PostClick(f->chkAntialias, 5, 5);
+    headless::PostClick(f->chkInterpolated, 5, 5);
+    headless::PostClick(f->chkDisplayMask, 5, 5);
+    headless::PostSelect(f->cmbMode, 2);
+    headless::PostMouseDown(f->Image, 10, 10);
+    headless::PostMouseUp(f->Image, 20, 10);
+    headless::PostClick(f->Button1, 5, 5);
+    EXPECT_EQ(form->ShowModal(), mrCancel);
+    EXPECT_EQ(f->RGBPanel->Saturation(), 10);
+    EXPECT_EQ(f->Image->ScaleMode(), smStretch);
+    EXPECT_EQ(f->Image->Bitmap()->PenColor >> 24, 20u);
+    // Apply's failure was shown; the dialog did not close with OK.
+    EXPECT_EQ(headless::MessageBoxes().size(), 2u);
 }
 
 } // namespace
