@@ -6,7 +6,8 @@
 //   click NAME X Y               left press and release
 //   drag NAME X,Y X,Y ...        press at the first point, move through the others, release
 //                                at the last (drags on a preview are remembered as strokes)
-//   key NAME|- escape|enter|down key press to the component (- is the focused window)
+//   key NAME|- KEY               KEY (escape, enter, up, down) to the component; - is the
+//                                focused window
 //   shot FILE                    BMP of the dialog as it is on screen
 //   check-panel NAME X Y         the shot shows what the dialog's colour panel paints there
 //   check-preview NAME X Y       the shot shows the host image's pixel (X, Y) on the preview

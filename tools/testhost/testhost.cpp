@@ -4,6 +4,8 @@
 //       Lists every .8bf in DIR from its property list, without loading it.
 //   testhost [--module FILE.8bf] [--entry NAME] [options]
 //       Runs a filter: prepare, start, continue while asked, finish; once per --runs.
+//       On Windows, --input SCRIPT drives the dialog with posted mouse and key input (see
+//       input_script.h), one script per run.
 //
 // On Windows the module is loaded with LoadLibrary; the native build calls the entry points
 // it is linked with, through the same host logic.
