@@ -195,6 +195,18 @@ TEST_F(LineFormTest, StoredScaleBelowTheBarIsSavedBackAtTheBarsEnd)
     EXPECT_EQ(ScaleBarPositionFor(1e30f), std::numeric_limits<int>::min());
 }
 
+TEST_F(LineFormTest, UnknownStoredScaleModeShowsTheFirstMode)
+{
+    Run([](TLineForm& f) { f.Parameters()->ScaleMode = 9; });
+    Run([](TLineForm& f) {
+        EXPECT_EQ(f.Image->ScaleMode(), smScale);
+        EXPECT_EQ(f.cmbMode->ItemIndex(), 0);
+        // Picking a mode stores it again.
+        headless::PostSelect(f.cmbMode, 2);
+    });
+    EXPECT_EQ(Tail()[10], 2);
+}
+
 TEST_F(LineFormTest, ThePenIsSavedOnCloseAndItsOpacityMovesTheBarNextTime)
 {
     // The block's colour is only written as the dialog goes: whatever the pen is then.
