@@ -3,12 +3,13 @@
 
 #include <new>
 
+#include "filters/line_form.h"
 #include "filters/noise_form.h"
 #include "host/about_box.h"
 #include "toolkit/application.h"
 
 const FilterBinding NoiseBinding{InitNoiseParameters, kNoiseBlockSize, CreateFormOf<TNoiseForm>};
-const FilterBinding LineBinding{InitLineParameters, kLineBlockSize, nullptr};
+const FilterBinding LineBinding{InitLineParameters, kLineBlockSize, CreateFormOf<TLineForm>};
 
 FilterBinding CurrentBinding;
 THostContext HostContext;

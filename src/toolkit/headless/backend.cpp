@@ -81,6 +81,7 @@ struct TState {
     bool Themes = false;
     std::vector<headless::TThemeElementCall> ThemeCalls;
     std::vector<headless::TFrameControlCall> FrameCalls;
+    std::vector<headless::TTextOutCall> TextCalls;
 };
 
 TState& S()
@@ -699,6 +700,7 @@ void Reset()
     s.Themes = false;
     s.ThemeCalls.clear();
     s.FrameCalls.clear();
+    s.TextCalls.clear();
     s.Clock = 0;
     s.ScreenW = 1280;
     s.ScreenH = 1024;
@@ -856,5 +858,7 @@ const std::vector<TThemeElementCall>& ThemeElements() { return S().ThemeCalls; }
 const std::vector<TFrameControlCall>& FrameControls() { return S().FrameCalls; }
 void RecordThemeElement(const TThemeElementCall& Call) { S().ThemeCalls.push_back(Call); }
 void RecordFrameControl(const TFrameControlCall& Call) { S().FrameCalls.push_back(Call); }
+const std::vector<TTextOutCall>& TextOuts() { return S().TextCalls; }
+void RecordTextOut(const TTextOutCall& Call) { S().TextCalls.push_back(Call); }
 
 } // namespace headless

@@ -129,6 +129,15 @@ const std::vector<TFrameControlCall>& FrameControls();
 void RecordThemeElement(const TThemeElementCall& Call);
 void RecordFrameControl(const TFrameControlCall& Call);
 
+// --- text: the software canvas draws no glyphs, it records every text it is asked to draw.
+struct TTextOutCall {
+    std::string Text;
+    int X, Y;
+    TColor Color;
+};
+const std::vector<TTextOutCall>& TextOuts();
+void RecordTextOut(const TTextOutCall& Call);
+
 // --- other programs' top-level windows, found by FindTopWindow.
 void* AddTopWindow(const std::string& Title, const std::string& ClassName = "");
 

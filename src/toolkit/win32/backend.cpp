@@ -25,6 +25,9 @@ const char* const win32::ControlClassName = "VesperControl";
 namespace {
 
 const char* const WindowProp = "VesperWindow";
+// The component's name as a global atom, so that test programs can find a control's window
+// from outside the module (GlobalGetAtomNameA).
+const char* const NameProp = "VesperName";
 // Extra height of a drop-down list's window: the list that opens below the edit part.
 constexpr int DropDownHeight = 200;
 
@@ -198,6 +201,11 @@ public:
         }
         if (!C.Enabled())
             EnableWindow(FHwnd, FALSE);
+        if (!C.Name().empty())
+            if (ATOM a = GlobalAddAtomA(C.Name().c_str())) {
+                FNameAtom = a;
+                SetPropA(FHwnd, NameProp, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(a)));
+            }
     }
 
     ~TWin32Window() override
@@ -220,6 +228,11 @@ public:
             FOldProc = nullptr;
         }
         RemovePropA(FHwnd, WindowProp);
+        if (FNameAtom) {
+            RemovePropA(FHwnd, NameProp);
+            GlobalDeleteAtom(FNameAtom);
+            FNameAtom = 0;
+        }
         FHwnd = nullptr;
     }
 
@@ -417,6 +430,7 @@ private:
     bool FImplicitCapture = false;
     bool FTracking = false;
     WNDPROC FOldProc = nullptr;
+    ATOM FNameAtom = 0;
     std::vector<std::string> FItems;
 };
 
