@@ -3,12 +3,13 @@
 
 #include <new>
 
+#include "filters/line_form.h"
 #include "filters/noise_form.h"
 #include "host/about_box.h"
 #include "toolkit/application.h"
 
 const FilterBinding NoiseBinding{InitNoiseParameters, kNoiseBlockSize, CreateFormOf<TNoiseForm>};
-const FilterBinding LineBinding{InitLineParameters, kLineBlockSize, nullptr};
+const FilterBinding LineBinding{InitLineParameters, kLineBlockSize, CreateFormOf<TLineForm>};
 
 FilterBinding CurrentBinding;
 THostContext HostContext;
@@ -57,7 +58,7 @@ void CacheHostContext(FilterRecord* Record) {
     HostContext.DisplayPixels = Record ? Record->displayPixels : nullptr;
     HostContext.HandleProcs = Record ? Record->handleProcs : nullptr;
     // The image controls show their buffers through this slot; without it nothing is drawn.
-    DisplayHost.DisplayPixels = reinterpret_cast<TDisplayPixelsCall>(HostContext.DisplayPixels);
+    DisplayHost.DisplayPixels = HostContext.DisplayPixels;
     DisplayHost.ImageMode = Record ? Record->imageMode : 0;
 }
 

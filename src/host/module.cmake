@@ -21,10 +21,9 @@ add_custom_command(
   COMMENT "Drawing the module icon")
 add_custom_target(vesper_icon DEPENDS ${VP_ICON_FILE})
 
-set(VP_NOISE_FORM_FILE ${CMAKE_SOURCE_DIR}/src/filters/forms/noise_form.txt)
 set(VESPER_MODULE_RC ${CMAKE_BINARY_DIR}/generated/module.rc)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/module.rc.in ${VESPER_MODULE_RC} @ONLY)
-set_source_files_properties(${VESPER_MODULE_RC} PROPERTIES OBJECT_DEPENDS "${VP_ICON_FILE};${VP_NOISE_FORM_FILE}")
+set_source_files_properties(${VESPER_MODULE_RC} PROPERTIES OBJECT_DEPENDS "${VP_ICON_FILE};${VESPER_FORM_FILES}")
 
 add_library(vesper_module SHARED
   ${VESPER_MODULE_SOURCES} ${VESPER_MODULE_RC} ${CMAKE_CURRENT_LIST_DIR}/module.def)

@@ -131,5 +131,6 @@ struct PSPixelMap {
     std::uint32_t colorManagementOptions;
 };
 static_assert(offsetof(PSPixelMap, bounds) == 4);
+static_assert(offsetof(PSPixelMap, imageMode) == 20);
 static_assert(offsetof(PSPixelMap, planeBytes) == 32);
-static_assert(offsetof(PSPixelMap, baseAddr) == 36 || offsetof(PSPixelMap, baseAddr) == 40);
+static_assert(offsetof(PSPixelMap, baseAddr) == (sizeof(void*) == 8 ? 40 : 36));

@@ -19,7 +19,7 @@ void TApplication::ShowException(const std::exception& E)
         OnException(E);
         return;
     }
-    plat::ShowMessageBox(nullptr, E.what(), FTitle, MsgBoxOk | MsgBoxIconError);
+    plat::ShowMessageBox(plat::ActiveWindow(), E.what(), FTitle, MsgBoxOk | MsgBoxIconError);
 }
 
 void TApplication::HandleException()
@@ -35,7 +35,7 @@ void TApplication::HandleException()
 
 int TApplication::MessageBox(const std::string& Text, const std::string& Caption, unsigned Flags)
 {
-    return plat::ShowMessageBox(nullptr, Text, Caption.empty() ? FTitle : Caption, Flags);
+    return plat::ShowMessageBox(plat::ActiveWindow(), Text, Caption.empty() ? FTitle : Caption, Flags);
 }
 
 void TApplication::ProcessMessages() { plat::ProcessMessages(); }

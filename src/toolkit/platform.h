@@ -83,6 +83,13 @@ TWinControl* CaptureControl();
 void SetCursor(int CursorId);
 int CurrentCursor();
 
+// --- forms
+// Non-client hit-test code of the bottom-right sizing corner (the platform's value).
+constexpr int HitTestBottomRight = 17;
+// Starts the system's sizing of Form as if the user had pressed its frame at HitTest, at the
+// cursor's screen position. On Windows the call returns when the sizing ends.
+void StartFormSizing(TForm& Form, int HitTest);
+
 // --- timers: the back end calls Timer.Tick() every Interval milliseconds while started.
 void StartTimer(TTimer& Timer);
 void StopTimer(TTimer& Timer);
@@ -97,6 +104,9 @@ TSize TextExtent(const TFont& Font, const std::string& Text);
 // --- dialogs, shell and other programs' windows
 // Owner may be null (no owner window); an empty Caption means the system's default caption.
 int ShowMessageBox(void* Owner, const std::string& Text, const std::string& Caption, unsigned Flags);
+// The window of this thread that has the keyboard focus now (null when none), as an owner
+// for the application's own boxes.
+void* ActiveWindow();
 // Asks the shell to perform Verb on File; returns the shell's result (> 32 is success).
 std::intptr_t ShellOpen(void* Owner, const std::string& Verb, const std::string& File,
                         const std::string& Parameters, const std::string& Directory, int ShowCmd);

@@ -317,6 +317,14 @@ void TButton::PaintControl(TCanvas& Canvas)
     Canvas.Brush.Color = clBtnFace;
     Canvas.FillRect(r);
     Canvas.DrawEdge(r, FPressed ? EdgeSunken : EdgeRaised, SideRect);
+    if (!Caption().empty()) {
+        Canvas.Font.Assign(&Font());
+        Canvas.Brush.Style = bsClear;
+        const TSize s = Canvas.TextExtent(Caption());
+        // A pressed button's face moves by a pixel, its caption with it.
+        const int shift = FPressed ? 1 : 0;
+        Canvas.TextOut((r.Left + r.Right - s.cx) / 2 + shift, (r.Top + r.Bottom - s.cy) / 2 + shift, Caption());
+    }
 }
 
 // ---------------------------------------------------------------- TCheckBox
@@ -381,5 +389,12 @@ void TCheckBox::PaintControl(TCanvas& Canvas)
         Canvas.MoveTo(left + 3, top + size / 2);
         Canvas.LineTo(left + size / 2, top + size - 4);
         Canvas.LineTo(left + size - 3, top + 3);
+    }
+    if (!Caption().empty()) {
+        Canvas.Font.Assign(&Font());
+        Canvas.Brush.Style = bsClear;
+        const TSize s = Canvas.TextExtent(Caption());
+        const int x = FAlignment == taRightJustify ? size + 4 : Width() - size - 4 - s.cx;
+        Canvas.TextOut(x, (Height() - s.cy) / 2, Caption());
     }
 }

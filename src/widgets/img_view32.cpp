@@ -261,10 +261,13 @@ bool Inside(const TRect& R, int X, int Y) { return X >= R.Left && X < R.Right &&
 
 void TPSCustomImgView32::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
-    if (GripShown() && dynamic_cast<TForm*>(Owner()) && Inside(GripRect(), X, Y)) {
-        // The press belongs to the form's sizing, not to the image.
-        if (MouseCapture())
-            SetMouseCapture(false);
+    auto* form = dynamic_cast<TForm*>(Owner());
+    if (form && GripShown() && Inside(GripRect(), X, Y)) {
+        // The press belongs to the form's sizing, not to the image. The system's sizing loop
+        // needs the mouse: what is queued runs first and nobody may keep the capture.
+        Application->ProcessMessages();
+        plat::ReleaseCapture();
+        plat::StartFormSizing(*form, plat::HitTestBottomRight);
         return;
     }
     TPSCustomImage32::MouseDown(Button, Shift, X, Y);

@@ -183,8 +183,7 @@ void TPSCustomPaintBox32::DisplayBuffer(const TRect& ClipRect)
     if (!DisplayHost.DisplayPixels)
         return;
     const TRect vp = ViewportRect();
-    TDisplayRect src{ClipRect.Top, ClipRect.Left, std::min(ClipRect.Bottom, vp.Bottom),
-                     std::min(ClipRect.Right, vp.Right)};
+    VRect src{ClipRect.Top, ClipRect.Left, std::min(ClipRect.Bottom, vp.Bottom), std::min(ClipRect.Right, vp.Right)};
     // The host reads the buffer at these rows and columns: they must lie inside it, also for a
     // viewport that does not start at the control's corner.
     src.top = std::max(src.top, 0);
@@ -194,9 +193,9 @@ void TPSCustomPaintBox32::DisplayBuffer(const TRect& ClipRect)
     // An empty area has nothing to show; the host is not asked to copy it.
     if (src.bottom <= src.top || src.right <= src.left)
         return;
-    TDisplayPixelMap map;
+    PSPixelMap map{}; // fields past version 0 stay 0
     map.version = 0;
-    map.bounds = TDisplayRect{0, 0, FBuffer->Height(), FBuffer->Width()};
+    map.bounds = VRect{0, 0, FBuffer->Height(), FBuffer->Width()};
     map.imageMode = DisplayHost.ImageMode;
     map.rowBytes = FBuffer->Width() * 4;
     map.colBytes = 4;

@@ -31,6 +31,17 @@ bool IsEmpty(const TRect& R) { return R.Right <= R.Left || R.Bottom <= R.Top; }
 
 TRect Offset(TRect R, int Dx, int Dy) { return TRect{R.Left + Dx, R.Top + Dy, R.Right + Dx, R.Bottom + Dy}; }
 
+// Coordinates along a bar (x when horizontal, y when vertical) and rectangles built from them.
+int StartOf(bool Horizontal, const TRect& R) { return Horizontal ? R.Left : R.Top; }
+int EndOf(bool Horizontal, const TRect& R) { return Horizontal ? R.Right : R.Bottom; }
+int LengthOf(bool Horizontal, const TRect& R) { return EndOf(Horizontal, R) - StartOf(Horizontal, R); }
+int Along(bool Horizontal, TPoint P) { return Horizontal ? P.X : P.Y; }
+// From Start to End along the bar; across it the extent of Across.
+TRect Span(bool Horizontal, const TRect& Across, int Start, int End)
+{
+    return Horizontal ? TRect{Start, Across.Top, End, Across.Bottom} : TRect{Across.Left, Start, Across.Right, End};
+}
+
 void Fill(TCanvas& Canvas, const TRect& R, TColor Color)
 {
     if (IsEmpty(R))
@@ -172,7 +183,8 @@ TArrowBar::~TArrowBar()
     FRepeatTimer->SetOnTimer(nullptr);
 }
 
-void TArrowBar::SetColorField(TColor& Field, TColor Value)
+template <class T>
+void TArrowBar::SetField(T& Field, T Value)
 {
     if (Field == Value)
         return;
@@ -180,62 +192,28 @@ void TArrowBar::SetColorField(TColor& Field, TColor Value)
     Invalidate();
 }
 
-void TArrowBar::SetBackgnd(TRBBackgnd Value)
+template <class T>
+void TArrowBar::SetLayoutField(T& Field, T Value)
 {
-    if (FBackgnd == Value)
+    if (Field == Value)
         return;
-    FBackgnd = Value;
-    Invalidate();
-}
-
-void TArrowBar::SetBorderStyle(TBorderStyle Value)
-{
-    if (FBorderStyle == Value)
-        return;
-    FBorderStyle = Value;
-    // The client area changes with the border.
+    Field = Value;
+    // The client area or the direction along it changes.
     Resize();
     Invalidate();
 }
 
-void TArrowBar::SetButtonSize(int Value)
-{
-    if (FButtonSize == Value)
-        return;
-    FButtonSize = Value;
-    Invalidate();
-}
-
-void TArrowBar::SetHandleColor(TColor Value) { SetColorField(FHandleColor, Value); }
-void TArrowBar::SetButtonColor(TColor Value) { SetColorField(FButtonColor, Value); }
-void TArrowBar::SetHighLightColor(TColor Value) { SetColorField(FHighLightColor, Value); }
-void TArrowBar::SetShadowColor(TColor Value) { SetColorField(FShadowColor, Value); }
-void TArrowBar::SetBorderColor(TColor Value) { SetColorField(FBorderColor, Value); }
-
-void TArrowBar::SetKind(TScrollBarKind Value)
-{
-    if (FKind == Value)
-        return;
-    FKind = Value;
-    Resize();
-    Invalidate();
-}
-
-void TArrowBar::SetShowArrows(bool Value)
-{
-    if (FShowArrows == Value)
-        return;
-    FShowArrows = Value;
-    Invalidate();
-}
-
-void TArrowBar::SetShowHandleGrip(bool Value)
-{
-    if (FShowHandleGrip == Value)
-        return;
-    FShowHandleGrip = Value;
-    Invalidate();
-}
+void TArrowBar::SetBackgnd(TRBBackgnd Value) { SetField(FBackgnd, Value); }
+void TArrowBar::SetBorderStyle(TBorderStyle Value) { SetLayoutField(FBorderStyle, Value); }
+void TArrowBar::SetButtonSize(int Value) { SetField(FButtonSize, Value); }
+void TArrowBar::SetHandleColor(TColor Value) { SetField(FHandleColor, Value); }
+void TArrowBar::SetButtonColor(TColor Value) { SetField(FButtonColor, Value); }
+void TArrowBar::SetHighLightColor(TColor Value) { SetField(FHighLightColor, Value); }
+void TArrowBar::SetShadowColor(TColor Value) { SetField(FShadowColor, Value); }
+void TArrowBar::SetBorderColor(TColor Value) { SetField(FBorderColor, Value); }
+void TArrowBar::SetKind(TScrollBarKind Value) { SetLayoutField(FKind, Value); }
+void TArrowBar::SetShowArrows(bool Value) { SetField(FShowArrows, Value); }
+void TArrowBar::SetShowHandleGrip(bool Value) { SetField(FShowHandleGrip, Value); }
 
 void TArrowBar::SetStyle(TRBStyle Value)
 {
@@ -270,9 +248,7 @@ int TArrowBar::EffectiveButtonSize() const
 TRect TArrowBar::TrackRect() const
 {
     int b = EffectiveButtonSize();
-    if (Horizontal())
-        return TRect{b, 0, ClientWidth() - b, ClientHeight()};
-    return TRect{0, b, ClientWidth(), ClientHeight() - b};
+    return Span(Horizontal(), TRect{0, 0, ClientWidth(), ClientHeight()}, b, ClientLength() - b);
 }
 
 TRect TArrowBar::HandleRect() const { return TRect{}; }
@@ -281,11 +257,11 @@ bool TArrowBar::IsEnabled() const { return Enabled(); }
 
 int TArrowBar::ZoneAt(int X, int Y) const
 {
-    int cw = ClientWidth(), ch = ClientHeight();
-    if (X < 0 || Y < 0 || X >= cw || Y >= ch)
+    if (X < 0 || Y < 0 || X >= ClientWidth() || Y >= ClientHeight())
         return ZONE_NONE;
-    int p = Horizontal() ? X : Y;
-    int length = Horizontal() ? cw : ch;
+    const bool h = Horizontal();
+    int p = Along(h, TPoint{X, Y});
+    int length = ClientLength();
     int b = EffectiveButtonSize();
     if (b > 0) {
         if (p < b)
@@ -293,27 +269,26 @@ int TArrowBar::ZoneAt(int X, int Y) const
         if (p >= length - b)
             return ZONE_BUTTON2;
     }
-    TRect h = HandleRect();
-    if (X >= h.Left && X < h.Right && Y >= h.Top && Y < h.Bottom)
+    TRect handle = HandleRect();
+    if (X >= handle.Left && X < handle.Right && Y >= handle.Top && Y < handle.Bottom)
         return ZONE_HANDLE;
-    int start = Horizontal() ? h.Left : h.Top;
-    int end = Horizontal() ? h.Right : h.Bottom;
-    if (p > 0 && p < start)
+    if (p > 0 && p < StartOf(h, handle))
         return ZONE_TRACK1;
-    if (p >= end && p < length - 1)
+    if (p >= EndOf(h, handle) && p < length - 1)
         return ZONE_TRACK2;
     return ZONE_NONE;
 }
 
 TRect TArrowBar::ZoneRect(int Zone) const
 {
-    int b = EffectiveButtonSize();
-    int cw = ClientWidth(), ch = ClientHeight();
+    const bool horizontal = Horizontal();
+    const TRect client{0, 0, ClientWidth(), ClientHeight()};
+    const int b = EffectiveButtonSize(), length = ClientLength();
     switch (Zone) {
     case ZONE_BUTTON1:
-        return Horizontal() ? TRect{0, 0, b, ch} : TRect{0, 0, cw, b};
+        return Span(horizontal, client, 0, b);
     case ZONE_BUTTON2:
-        return Horizontal() ? TRect{cw - b, 0, cw, ch} : TRect{0, ch - b, cw, ch};
+        return Span(horizontal, client, length - b, length);
     case ZONE_TRACK1:
     case ZONE_TRACK2:
     case ZONE_HANDLE: {
@@ -325,18 +300,9 @@ TRect TArrowBar::ZoneRect(int Zone) const
         }
         if (Zone == ZONE_HANDLE)
             return h;
-        if (Zone == ZONE_TRACK1) {
-            if (Horizontal())
-                t.Right = h.Left;
-            else
-                t.Bottom = h.Top;
-        } else {
-            if (Horizontal())
-                t.Left = h.Right;
-            else
-                t.Top = h.Bottom;
-        }
-        return t;
+        if (Zone == ZONE_TRACK1)
+            return Span(horizontal, t, StartOf(horizontal, t), StartOf(horizontal, h));
+        return Span(horizontal, t, EndOf(horizontal, h), EndOf(horizontal, t));
     }
     default:
         return TRect{};
@@ -388,6 +354,46 @@ void TArrowBar::TimerTick()
             Invalidate();
         }
     }
+}
+
+void TArrowBar::AsUserChange(const std::function<void()>& Action)
+{
+    FUserChange = true;
+    try {
+        Action();
+    } catch (...) {
+        FUserChange = false;
+        throw;
+    }
+    FUserChange = false;
+}
+
+int TArrowBar::DragDistance() const
+{
+    return Along(Horizontal(), FCursorPos) - Along(Horizontal(), FDragStart);
+}
+
+void TArrowBar::RepeatStep(const std::function<bool(int Sign, bool Large)>& Step)
+{
+    AsUserChange([&] {
+        switch (FDragZone) {
+        case ZONE_BUTTON1:
+        case ZONE_BUTTON2:
+            if (!Step(FDragZone == ZONE_BUTTON1 ? -1 : 1, false))
+                StartHover(); // the end is reached
+            break;
+        case ZONE_TRACK1:
+        case ZONE_TRACK2: {
+            TPoint c = ClampedCursor();
+            int z = ZoneAt(c.X, c.Y);
+            bool before = FDragZone == ZONE_TRACK1;
+            if (before ? (z == ZONE_BUTTON1 || z == ZONE_TRACK1) : (z == ZONE_TRACK2 || z == ZONE_BUTTON2))
+                Step(before ? -1 : 1, true);
+            break;
+        }
+        default: break;
+        }
+    });
 }
 
 void TArrowBar::BarPress(TMouseButton Button, TShiftState Shift, int X, int Y)
@@ -590,24 +596,15 @@ void TArrowBar::DrawMacHandle(TCanvas& Canvas, TRect R, bool Horizontal, bool Pu
         return;
     if (Pushed)
         R = Offset(R, 1, 1);
-    if (Horizontal) {
-        int w = R.Width();
-        int m = (R.Left + R.Right) / 2;
-        for (int x : {m - 5, m - 2, m + 1, m + 4}) {
-            if ((x == m - 5 || x == m + 4) && w <= 10)
-                continue;
-            TRect ridge{x, R.Top + 1, x + 2, R.Bottom - 1};
-            DrawBevel(Canvas, ridge, light, dark, false);
-        }
-    } else {
-        int hgt = R.Height();
-        int m = (R.Top + R.Bottom) / 2;
-        for (int y : {m - 5, m - 2, m + 1, m + 4}) {
-            if ((y == m - 5 || y == m + 4) && hgt <= 10)
-                continue;
-            TRect ridge{R.Left + 1, y, R.Right - 1, y + 2};
-            DrawBevel(Canvas, ridge, light, dark, false);
-        }
+    // Ridges two pixels long along the handle, one pixel in from its sides across it.
+    const TRect across{R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1};
+    const int m = (StartOf(Horizontal, R) + EndOf(Horizontal, R)) / 2;
+    const bool roomy = LengthOf(Horizontal, R) > 10;
+    for (int p : {m - 5, m - 2, m + 1, m + 4}) {
+        if ((p == m - 5 || p == m + 4) && !roomy)
+            continue;
+        TRect ridge = Span(Horizontal, across, p, p + 2);
+        DrawBevel(Canvas, ridge, light, dark, false);
     }
 }
 
@@ -677,8 +674,9 @@ void TCustomRangeBar::Resize()
 
 TRect TCustomRangeBar::HandleRect() const
 {
+    const bool horizontal = Horizontal();
     TRect t = TrackRect();
-    int l = Horizontal() ? t.Width() : t.Height();
+    int l = LengthOf(horizontal, t);
     if (l <= 17)
         return TRect{};
     if (FEffectiveWindow >= FRange)
@@ -691,9 +689,8 @@ TRect TCustomRangeBar::HandleRect() const
     } else {
         offset = RoundEven(static_cast<double>(FPosition) * l / FRange);
     }
-    if (Horizontal())
-        return TRect{t.Left + offset, t.Top, t.Left + offset + s, t.Bottom};
-    return TRect{t.Left, t.Top + offset, t.Right, t.Top + offset + s};
+    int start = StartOf(horizontal, t) + offset;
+    return Span(horizontal, t, start, start + s);
 }
 
 void TCustomRangeBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
@@ -714,8 +711,7 @@ void TCustomRangeBar::MouseMove(TShiftState Shift, int X, int Y)
     TArrowBar::MouseMove(Shift, X, Y);
     if (DragZone() != ZONE_HANDLE || FRange <= FEffectiveWindow)
         return;
-    TPoint p = CursorPos();
-    int d = Horizontal() ? p.X - DragStart().X : p.Y - DragStart().Y;
+    int d = DragDistance();
     // The track length: the handle moves over it as the cursor does.
     int l = ClientLength() - 2 * EffectiveButtonSize();
     if (l <= 0)
@@ -728,54 +724,17 @@ void TCustomRangeBar::MouseMove(TShiftState Shift, int X, int Y)
     } else {
         delta = static_cast<float>(static_cast<double>(FRange) * d / l);
     }
-    SetUserChange(true);
-    try {
-        SetPosition(FPositionAtDragStart + delta);
-    } catch (...) {
-        SetUserChange(false);
-        throw;
-    }
-    SetUserChange(false);
+    AsUserChange([&] { SetPosition(FPositionAtDragStart + delta); });
 }
 
 void TCustomRangeBar::TimerTick()
 {
     TArrowBar::TimerTick();
-    SetUserChange(true);
-    try {
+    RepeatStep([this](int Sign, bool Large) {
         float old = FPosition;
-        switch (DragZone()) {
-        case ZONE_BUTTON1:
-            SetPosition(FPosition - FIncrement);
-            if (FPosition == old)
-                StartHover();
-            break;
-        case ZONE_BUTTON2:
-            SetPosition(FPosition + FIncrement);
-            if (FPosition == old)
-                StartHover();
-            break;
-        case ZONE_TRACK1: {
-            TPoint c = ClampedCursor();
-            int z = ZoneAt(c.X, c.Y);
-            if (z == ZONE_BUTTON1 || z == ZONE_TRACK1)
-                SetPosition(FPosition - FEffectiveWindow);
-            break;
-        }
-        case ZONE_TRACK2: {
-            TPoint c = ClampedCursor();
-            int z = ZoneAt(c.X, c.Y);
-            if (z == ZONE_TRACK2 || z == ZONE_BUTTON2)
-                SetPosition(FPosition + FEffectiveWindow);
-            break;
-        }
-        default: break;
-        }
-    } catch (...) {
-        SetUserChange(false);
-        throw;
-    }
-    SetUserChange(false);
+        SetPosition(FPosition + static_cast<float>(Sign) * static_cast<float>(Large ? FEffectiveWindow : FIncrement));
+        return FPosition != old;
+    });
 }
 
 bool TCustomRangeBar::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos)
@@ -836,8 +795,7 @@ void TCustomGaugeBar::SetMax(int Value)
 
 int TCustomGaugeBar::EffectiveHandleSize() const
 {
-    TRect t = TrackRect();
-    int l = Horizontal() ? t.Width() : t.Height();
+    int l = LengthOf(Horizontal(), TrackRect());
     int h = FHandleSize != 0 ? FHandleSize : ClientThickness();
     if (l - h - 1 < 0)
         h = l - 1;
@@ -846,16 +804,16 @@ int TCustomGaugeBar::EffectiveHandleSize() const
 
 TRect TCustomGaugeBar::HandleRect() const
 {
+    const bool horizontal = Horizontal();
     TRect t = TrackRect();
-    int l = Horizontal() ? t.Width() : t.Height();
+    int l = LengthOf(horizontal, t);
     int h = EffectiveHandleSize();
     int offset = 0;
     // Max = Min can only come from loading; the handle then sits at the start.
     if (FMax > FMin && l > h)
         offset = std::clamp(RoundDiv(static_cast<std::int64_t>(l - h) * (FPosition - FMin), FMax - FMin), 0, l - h);
-    if (Horizontal())
-        return TRect{t.Left + offset, t.Top, t.Left + offset + h, t.Bottom};
-    return TRect{t.Left, t.Top + offset, t.Right, t.Top + offset + h};
+    int start = StartOf(horizontal, t) + offset;
+    return Span(horizontal, t, start, start + h);
 }
 
 void TCustomGaugeBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
@@ -872,64 +830,25 @@ void TCustomGaugeBar::MouseMove(TShiftState Shift, int X, int Y)
     TArrowBar::MouseMove(Shift, X, Y);
     if (DragZone() != ZONE_HANDLE)
         return;
-    TPoint p = CursorPos();
-    int d = Horizontal() ? p.X - DragStart().X : p.Y - DragStart().Y;
-    TRect t = TrackRect();
-    int free = (Horizontal() ? t.Width() : t.Height()) - EffectiveHandleSize();
+    int d = DragDistance();
+    int free = LengthOf(Horizontal(), TrackRect()) - EffectiveHandleSize();
     if (free <= 0)
         return; // no room to move the handle
     float delta = static_cast<float>(FMax - FMin) * static_cast<float>(d) / static_cast<float>(free);
     float target = std::nearbyint(FPositionAtDragStart + delta);
     // Keep far drags inside int before the setter clamps.
     target = std::clamp(target, static_cast<float>(FMin) - 1.0f, static_cast<float>(FMax) + 1.0f);
-    SetUserChange(true);
-    try {
-        SetPosition(static_cast<int>(target));
-    } catch (...) {
-        SetUserChange(false);
-        throw;
-    }
-    SetUserChange(false);
+    AsUserChange([&] { SetPosition(static_cast<int>(target)); });
 }
 
 void TCustomGaugeBar::TimerTick()
 {
     TArrowBar::TimerTick();
-    SetUserChange(true);
-    try {
+    RepeatStep([this](int Sign, bool Large) {
         int old = FPosition;
-        switch (DragZone()) {
-        case ZONE_BUTTON1:
-            SetPosition(FPosition - FSmallChange);
-            if (FPosition == old)
-                StartHover();
-            break;
-        case ZONE_BUTTON2:
-            SetPosition(FPosition + FSmallChange);
-            if (FPosition == old)
-                StartHover();
-            break;
-        case ZONE_TRACK1: {
-            TPoint c = ClampedCursor();
-            int z = ZoneAt(c.X, c.Y);
-            if (z == ZONE_BUTTON1 || z == ZONE_TRACK1)
-                SetPosition(FPosition - FLargeChange);
-            break;
-        }
-        case ZONE_TRACK2: {
-            TPoint c = ClampedCursor();
-            int z = ZoneAt(c.X, c.Y);
-            if (z == ZONE_TRACK2 || z == ZONE_BUTTON2)
-                SetPosition(FPosition + FLargeChange);
-            break;
-        }
-        default: break;
-        }
-    } catch (...) {
-        SetUserChange(false);
-        throw;
-    }
-    SetUserChange(false);
+        SetPosition(FPosition + Sign * (Large ? FLargeChange : FSmallChange));
+        return FPosition != old;
+    });
 }
 
 bool TCustomGaugeBar::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos)

@@ -7,6 +7,7 @@
 // HandleRect all speak client coordinates.
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "toolkit/controls.h"
 #include "toolkit/timers.h"
@@ -124,14 +125,26 @@ protected:
 
     // The base part of a press, with client coordinates.
     void BarPress(TMouseButton Button, TShiftState Shift, int X, int Y);
-    void SetUserChange(bool Value) { FUserChange = Value; }
     void SetDragZone(int Zone) { FDragZone = Zone; }
+    // Runs Action with UserChange set, so the position changes it makes count as the user's.
+    void AsUserChange(const std::function<void()>& Action);
+    // How far the cursor has moved along the bar since the press.
+    int DragDistance() const;
+    // One press-and-hold step for DragZone, as the user's change. Step(Sign, Large) moves the
+    // position by one small (button) or large (track) step towards Sign and says whether it
+    // moved; a button that no longer moves the position gives way to the hover check, a track
+    // stops paging once the handle has reached the cursor.
+    void RepeatStep(const std::function<bool(int Sign, bool Large)>& Step);
 
     float FPositionAtDragStart = 0;
 
 private:
     void DrawMacHandle(TCanvas& Canvas, TRect R, bool Horizontal, bool Pushed);
-    void SetColorField(TColor& Field, TColor Value);
+    // Setters that compare first, then store and repaint (and, for layout fields, resize).
+    template <class T>
+    void SetField(T& Field, T Value);
+    template <class T>
+    void SetLayoutField(T& Field, T Value);
     TPoint ToClient(int X, int Y) const;
 
     TRBBackgnd FBackgnd = bgPattern;

@@ -15,6 +15,7 @@
 #include "bridge/selection_mask.h"
 #include "toolkit/headless/files.h"
 #include "toolkit/headless/headless.h"
+#include "toolkit/tkbitmap.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -278,6 +279,45 @@ TEST_F(ExchangeFilesTest, FailedWriteKeepsTheEarlierFileWhole)
     EXPECT_THROW(WriteImageExchangeFile(image), Exception);
     EXPECT_EQ(Read(ImagePath()), earlier);
     EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"tarnwickstudiorgb_dovrane.bmp"}));
+}
+
+} // namespace
+
+namespace {
+
+// The mask file written the toolkit's way: a device bitmap of the screen's format whose
+// canvas pixels are set column by column, then saved by the toolkit bitmap.
+Bytes MaskBytesThroughToolkitBitmap(const TBitmap32& mask, int w, int h)
+{
+    TBitmap b;
+    b.SetWidth(w);
+    b.SetHeight(h);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y)
+            b.Canvas()->SetPixel(x, y, static_cast<TColor>(255 - (mask.PixelClipped(x, y) >> 24)));
+    TMemoryStream s;
+    b.SaveToStream(s);
+    return s.Bytes();
+}
+
+TEST(MaskFileWriters, DirectWriterMatchesTheToolkitBitmapAtBothDepths)
+{
+    for (int depth : {32, 24}) {
+        headless::SetScreenDepth(depth);
+        for (int w : {1, 3, 5, 8}) {
+            for (int h : {1, 2, 5}) {
+                // A mask smaller than the image, so the clipped read's red 255 shows too.
+                TBitmap32 mask;
+                mask.SetSize(std::max(1, w - 1), std::max(1, h - 1));
+                for (int y = 0; y < mask.Height(); ++y)
+                    for (int x = 0; x < mask.Width(); ++x)
+                        mask.SetPixelAt(x, y, static_cast<TColor32>((x * 40 + y * 90 + 7) & 0xFF) << 24);
+                EXPECT_EQ(MaskBytes(mask, w, h, MaskFileBitsPerPixel(depth)), MaskBytesThroughToolkitBitmap(mask, w, h))
+                    << depth << " bits, " << w << "x" << h;
+            }
+        }
+    }
+    headless::SetScreenDepth(32);
 }
 
 } // namespace

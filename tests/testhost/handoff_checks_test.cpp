@@ -159,15 +159,3 @@ TEST(CheckStandinReport, NamesEveryDisagreement)
     p = CheckStandinReport(report, image, mask, 3, 2, 32);
     EXPECT_EQ(p.size(), 6u);  // status wrong, five values absent
 }
-
-TEST(SameImage, ComparesSizeChannelsAndBytes)
-{
-    const HostImage a = Image(2, 2, 3);
-    HostImage b = a;
-    EXPECT_TRUE(SameImage(a, b));
-    b.Pixels[5] ^= 1;
-    EXPECT_FALSE(SameImage(a, b));
-    HostImage c = a;
-    c.Channels = 1;
-    EXPECT_FALSE(SameImage(a, c));
-}

@@ -1,7 +1,10 @@
+#include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "fixture.h"
+#include "toolkit/platform.h"
 #include "toolkit/stdctrls.h"
 #include "toolkit/timers.h"
 
@@ -490,3 +493,36 @@ TEST_F(ControlsTest, KeyScriptSendsCharacterForPrintableKeys)
 }
 
 } // namespace
+
+TEST_F(ControlsTest, ButtonsAndCheckBoxesShowTheirCaptions)
+{
+    auto* named = Add<TButton>(0, 0, 80, 22);
+    named->SetCaption("Apply");
+    auto* plain = Add<TButton>(0, 30, 80, 22);
+    auto* box = Add<TCheckBox>(0, 60, 90, 17);
+    box->SetCaption("Interpolated");
+    box->Font().SetColor(clRed);
+    auto* bare = Add<TCheckBox>(0, 80, 90, 17);
+    for (TWinControl* c : std::initializer_list<TWinControl*>{named, plain, box, bare})
+        headless::PostPaint(c);
+    Finish();
+    Form->ShowModal();
+    std::vector<std::string> texts;
+    for (const headless::TTextOutCall& t : headless::TextOuts()) {
+        texts.push_back(t.Text);
+        if (t.Text == "Apply") {
+            // Centred on the face.
+            const TSize s = plat::TextExtent(named->Font(), "Apply");
+            EXPECT_EQ(t.X, (80 - s.cx) / 2);
+            EXPECT_EQ(t.Y, (22 - s.cy) / 2);
+        }
+        if (t.Text == "Interpolated") {
+            // Right of the box, in the control's font colour.
+            EXPECT_GT(t.X, 13);
+            EXPECT_EQ(t.Color, clRed);
+        }
+    }
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Apply"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Interpolated"), texts.end());
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), ""), 0);
+}

@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "toolkit/forms.h"
 #include "toolkit/registry.h"
 
 namespace {
@@ -168,3 +169,21 @@ TEST_F(PlatformTest, TextExtentCountsLongestLineAndLines)
 }
 
 } // namespace
+
+TEST_F(PlatformTest, ApplicationBoxesBelongToTheRunningDialogButPlainOnesToNoWindow)
+{
+    TComponentPtr<TForm> form(CreateComponent<TForm>(nullptr));
+    headless::PostCall([&] {
+        Application->MessageBox("owned", "", MsgBoxOk);
+        plat::ShowMessageBox(nullptr, "free", "", MsgBoxOk);
+        form->SetModalResult(mrOk);
+    });
+    form->ShowModal();
+    ASSERT_EQ(headless::MessageBoxes().size(), 2u);
+    EXPECT_EQ(headless::MessageBoxes()[0].Owner, form->Handle());
+    EXPECT_NE(headless::MessageBoxes()[0].Owner, nullptr);
+    EXPECT_EQ(headless::MessageBoxes()[1].Owner, nullptr);
+    // Outside any dialog the application's boxes have no owner either.
+    Application->MessageBox("later", "", MsgBoxOk);
+    EXPECT_EQ(headless::MessageBoxes()[2].Owner, nullptr);
+}

@@ -40,11 +40,13 @@ protected:
         c->SetBounds(L, T_, W, H);
         return c;
     }
-    // The dialogs' slider: 97 x 12, flat look, 16-pixel handle, no arrows, 0..255.
+    // The dialogs' slider: 97 x 12, flat look, 16-pixel handle, no arrows, 0..255; stood on
+    // end (12 x 97) when vertical.
     template <class T = TGaugeBar>
-    T* AddSlider(int Position)
+    T* AddSlider(int Position, TScrollBarKind Kind = sbHorizontal)
     {
-        T* b = Add<T>(10, 10, 97, 12);
+        T* b = Kind == sbHorizontal ? Add<T>(10, 10, 97, 12) : Add<T>(10, 10, 12, 97);
+        b->SetKind(Kind);
         b->SetStyle(rbsMac);
         b->SetShowArrows(false);
         b->SetHandleSize(16);

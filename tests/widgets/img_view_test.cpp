@@ -1,6 +1,7 @@
 #include <string>
 
 #include "gauge_fixture.h"
+#include "toolkit/stdctrls.h"
 #include "widgets/img_view32.h"
 
 namespace {
@@ -151,6 +152,114 @@ TEST_F(ImgViewTest, CornerPressIsAnImagePressWithoutGrip)
     const TBitmap32* s = headless::Surface(v);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(THeadlessCanvas::FromColor32(s->PixelAt(305, 205)), 0xF0F0F0); // button face
+}
+
+// ---- pressing the size grip
+
+class GripPressTest : public ImgViewTest {
+protected:
+    // A view on the form with the grip shown; counts the presses that reach the image.
+    TPSImgView32* AddGrippedView(TSizeGripStyle Style = sgAlways)
+    {
+        TPSImgView32* v = AddView();
+        v->SetSizeGrip(Style);
+        v->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int, int, TCustomLayer*) { ++ImagePresses; };
+        return v;
+    }
+    int ImagePresses = 0;
+};
+
+TEST_F(GripPressTest, PressInTheGripStartsTheFormsSizingAtTheCursor)
+{
+    auto* v = AddGrippedView();
+    ASSERT_EQ(v->GripRect(), (TRect{300, 200, 320, 220}));
+    auto* layer = v->ImageLayers()->Add<TPositionedLayer>();
+    layer->SetArea(TFloatRect{0, 0, 400, 300}); // covers the corner too
+    layer->SetOptions(LAYER_VISIBLE | LAYER_MOUSE_EVENTS);
+    int layerPresses = 0;
+    layer->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { ++layerPresses; };
+    headless::PostMouseDown(v, 300, 219); // the grip's corner pixels are inside it
+    Run();
+    ASSERT_EQ(headless::FormSizings().size(), 1u);
+    const headless::TFormSizingCall& c = headless::FormSizings()[0];
+    EXPECT_EQ(c.Form, Form.get());
+    EXPECT_EQ(c.HitTest, 17);
+    EXPECT_EQ(c.Cursor, v->ClientToScreen(TPoint{300, 219}));
+    EXPECT_EQ(ImagePresses, 0); // the press goes no further
+    EXPECT_EQ(layerPresses, 0);
+    // The sizing ends with the release; the next press is the image's and its layer's again.
+    headless::PostMouseUp(v, 300, 219);
+    headless::PostClick(v, 150, 100);
+    Run();
+    EXPECT_EQ(headless::FormSizings().size(), 1u);
+    EXPECT_EQ(ImagePresses, 1);
+    EXPECT_EQ(layerPresses, 1);
+}
+
+TEST_F(GripPressTest, PendingMessagesRunAndCaptureIsGivenUpFirst)
+{
+    auto* v = AddGrippedView();
+    headless::PostCall([&] { v->SetMouseCapture(true); });
+    headless::PostMouseDown(v, 310, 210);
+    std::size_t sizingsWhenQueuedCallRan = 99;
+    headless::PostCall([&] { sizingsWhenQueuedCallRan = headless::FormSizings().size(); });
+    Run();
+    EXPECT_EQ(sizingsWhenQueuedCallRan, 0u);
+    ASSERT_EQ(headless::FormSizings().size(), 1u);
+    EXPECT_EQ(headless::FormSizings()[0].Capture, nullptr);
+    EXPECT_FALSE(v->MouseCapture());
+}
+
+TEST_F(GripPressTest, PressOutsideTheGripIsAnImagePress)
+{
+    auto* v = AddGrippedView();
+    headless::PostClick(v, 150, 100);
+    headless::PostClick(v, 299, 199); // the viewport's last pixel, next to the grip
+    Run();
+    EXPECT_TRUE(headless::FormSizings().empty());
+    EXPECT_EQ(ImagePresses, 2);
+    EXPECT_FALSE(v->MouseCapture()); // each release gave the image's capture back
+}
+
+TEST_F(GripPressTest, EachGripStyle)
+{
+    auto* v = AddGrippedView(sgNone);
+    headless::PostClick(v, 310, 210);
+    Run();
+    EXPECT_TRUE(headless::FormSizings().empty());
+    EXPECT_EQ(ImagePresses, 1);
+
+    v->SetSizeGrip(sgAuto); // not aligned to the client: no grip
+    headless::PostClick(v, 310, 210);
+    Run();
+    EXPECT_TRUE(headless::FormSizings().empty());
+    EXPECT_EQ(ImagePresses, 2);
+
+    v->SetAlign(alClient); // fills the form: the grip is shown at the new corner
+    const TRect g = v->GripRect();
+    ASSERT_EQ(g, (TRect{380, 280, 400, 300}));
+    headless::PostMouseDown(v, 390, 290);
+    Run();
+    ASSERT_EQ(headless::FormSizings().size(), 1u);
+    EXPECT_EQ(headless::FormSizings()[0].Cursor, v->ClientToScreen(TPoint{390, 290}));
+    EXPECT_EQ(ImagePresses, 2);
+}
+
+TEST_F(GripPressTest, ViewNotOwnedByAFormKeepsThePress)
+{
+    Form->SetBounds(0, 0, 400, 300);
+    auto* panel = Add<TPanel>(330, 0, 60, 60);
+    auto* v = new TPSImgView32(panel); // owned by the panel, shown on the form
+    v->SetParent(Form.get());
+    v->ScrollBars()->SetSize(20);
+    v->SetBounds(0, 0, 320, 220);
+    v->SetSizeGrip(sgAlways);
+    int presses = 0;
+    v->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int, TCustomLayer*) { ++presses; };
+    headless::PostClick(v, 310, 210);
+    Run();
+    EXPECT_TRUE(headless::FormSizings().empty());
+    EXPECT_EQ(presses, 1);
 }
 
 } // namespace

@@ -552,15 +552,15 @@ TEST_F(ImageTest, LoadedMakesTheBufferStaleAndInitsStages)
 
 // The fake host: records every display call and keeps a copy of the pixels it was shown.
 struct TDisplayRecord {
-    TDisplayPixelMap Map;
-    TDisplayRect Src;
+    PSPixelMap Map;
+    VRect Src;
     std::int32_t Row, Col;
     void* Context;
     std::vector<TColor32> Pixels;
 };
 std::vector<TDisplayRecord> DisplayCalls;
 
-std::int16_t VP_DISPLAY_CDECL FakeDisplayPixels(const TDisplayPixelMap* Source, const TDisplayRect* SrcRect,
+OSErr VP_CDECL FakeDisplayPixels(const PSPixelMap* Source, const VRect* SrcRect,
                                                 std::int32_t DstRow, std::int32_t DstCol, void* Context)
 {
     TDisplayRecord r{*Source, *SrcRect, DstRow, DstCol, Context, {}};

@@ -116,8 +116,3 @@ std::vector<std::string> CheckStandinReport(const std::map<std::string, std::str
     section("mask", MaskFile, MaskBits);
     return problems;
 }
-
-bool SameImage(const HostImage& A, const HostImage& B)
-{
-    return A.Width == B.Width && A.Height == B.Height && A.Channels == B.Channels && A.Pixels == B.Pixels;
-}

@@ -29,5 +29,3 @@ std::string DescribeDifference(const ByteVector& Actual, const ByteVector& Expec
 std::vector<std::string> CheckStandinReport(const std::map<std::string, std::string>& Report,
                                             const ByteVector& ImageFile, const ByteVector& MaskFile,
                                             int Width, int Height, int MaskBits);
-
-bool SameImage(const HostImage& A, const HostImage& B);

@@ -60,7 +60,7 @@ const char* HandoffScenario::Usage()
 {
     return "       hand-off: [--reg-clear] [--reg-host-key] [--reg-host-version NAME]\n"
            "                [--reg-editor-dir DIR] [--reg-deny-editor-key] [--editor-running EXE]\n"
-           "                [--expect-files] [--expect-unchanged] [--wait-report FILE]\n"
+           "                [--expect-files] [--wait-report FILE]\n"
            "                [--expect-no-start FILE] [--expect-shell-open FILE]\n"
            "                [--expect-message-box TEXT] [--expect-no-message-box]\n"
            "                [--forbid-message-box TEXT]";
@@ -83,7 +83,6 @@ bool HandoffScenario::Parse(int argc, char** argv, int& i, bool& Ok)
     if (k == "--reg-deny-editor-key") return flag(FRegistry.DenyEditorKey);
     if (k == "--editor-running") return value(FEditorExe);
     if (k == "--expect-files") return flag(FExpectFiles);
-    if (k == "--expect-unchanged") return flag(FExpectUnchanged);
     if (k == "--wait-report") return value(FWaitReport);
     if (k == "--expect-no-start") return value(FNoStartReport);
     if (k == "--expect-shell-open") return value(FExpectShellOpen);
@@ -123,7 +122,7 @@ std::string HandoffScenario::Prepare(const HostImage& Input, const std::optional
     return {};
 }
 
-std::vector<std::string> HandoffScenario::Check(const HostImage& Output)
+std::vector<std::string> HandoffScenario::Check()
 {
     std::vector<std::string> fails;
     const int maskBits = ExpectedMaskBits(DisplayDepth());
@@ -149,8 +148,6 @@ std::vector<std::string> HandoffScenario::Check(const HostImage& Output)
         if (image && mask && fails.empty())
             std::printf("exchange files: image %zu bytes, mask %zu bytes, as expected\n", image->size(), mask->size());
     }
-    if (FExpectUnchanged && !SameImage(Output, FInput))
-        fails.push_back("the host image was changed");
 
     if (FWaitReport) {
         PlayStartedEditor();

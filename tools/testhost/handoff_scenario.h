@@ -1,6 +1,6 @@
 // The test host's hand-off options: the registry and editor prepared before a run, and what
 // is checked after it (both exchange files, the editor's report or its absence, the editor
-// window brought forward, message boxes, the host image left alone).
+// window brought forward, message boxes).
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -26,11 +26,11 @@ public:
     // Message boxes seen during the run on platforms that only observe them from outside.
     void SetObservedMessageBoxes(std::vector<std::string> Boxes) { FObservedBoxes = std::move(Boxes); }
     // After the run: every failed expectation, each as one line.
-    std::vector<std::string> Check(const HostImage& Output);
+    std::vector<std::string> Check();
 
 private:
     RegistryPlan FRegistry;
-    bool FExpectFiles = false, FExpectUnchanged = false, FExpectNoMessageBox = false;
+    bool FExpectFiles = false, FExpectNoMessageBox = false;
     std::optional<std::string> FExpectMessageBox, FForbidMessageBox, FWaitReport, FNoStartReport, FExpectShellOpen, FEditorExe;
     HostImage FInput;
     std::optional<std::vector<std::uint8_t>> FSelection;

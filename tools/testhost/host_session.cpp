@@ -1,5 +1,7 @@
 #include "host_session.h"
 
+#include "pixel_map.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -237,48 +239,19 @@ OSErr VP_CDECL HostSession::DisplayPixels(const PSPixelMap* Source, const VRect*
                                           std::int32_t DstRow, std::int32_t DstCol, void* Context) {
     if (!Current) return filterBadParameters;
     ++Current->Counters.DisplayCalls;
-    auto refuse = [] {
-        ++Current->Counters.DisplayErrors;
-        return filterBadParameters;
-    };
-    if (!Source || !SrcRect || !Source->baseAddr || Source->version != 0) return refuse();
-    const VRect& b = Source->bounds;
-    const VRect& s = *SrcRect;
-    if (s.top < b.top || s.left < b.left || s.bottom > b.bottom || s.right > b.right ||
-        s.top >= s.bottom || s.left >= s.right || Source->colBytes <= 0 || Source->planeBytes <= 0 ||
-        Source->rowBytes < (b.right - b.left) * Source->colBytes)
-        return refuse();
-    const int w = s.right - s.left, h = s.bottom - s.top;
-    const bool grey = Source->imageMode == plugInModeGrayScale;
-    // Gather the shown area as blue, green, red, unused, which is what the screen takes.
-    std::vector<std::uint32_t> bgrx(static_cast<std::size_t>(w) * h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::uint8_t* px = static_cast<const std::uint8_t*>(Source->baseAddr) +
-                                     static_cast<std::ptrdiff_t>(s.top - b.top + y) * Source->rowBytes +
-                                     static_cast<std::ptrdiff_t>(s.left - b.left + x) * Source->colBytes;
-            std::uint32_t r = px[0];
-            std::uint32_t g = grey ? r : px[Source->planeBytes];
-            std::uint32_t bl = grey ? r : px[2 * Source->planeBytes];
-            bgrx[static_cast<std::size_t>(y) * w + x] = bl | (g << 8) | (r << 16);
-        }
+    ShownPixels shown;
+    bool ok = ReadPixelMap(Source, SrcRect, shown);
 #ifdef _WIN32
-    if (!Context) return refuse();
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    if (SetDIBitsToDevice(static_cast<HDC>(Context), DstCol, DstRow, w, h, 0, 0, 0, h,
-                          bgrx.data(), &info, DIB_RGB_COLORS) == 0)
-        return refuse();
+    ok = ok && DrawShownPixels(Context, DstRow, DstCol, shown);
 #else
     (void)Context;
     (void)DstRow;
     (void)DstCol;
 #endif
+    if (!ok) {
+        ++Current->Counters.DisplayErrors;
+        return filterBadParameters;
+    }
     return noErr;
 }
 

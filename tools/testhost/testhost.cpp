@@ -5,6 +5,8 @@
 //   testhost [--module FILE.8bf] [--entry NAME] [options]
 //       Runs a filter: prepare, start, continue while asked, finish; once per --runs
 //       (--runs 0 only prepares: the registry, a sample image written with --out).
+//       On Windows, --input SCRIPT drives the dialog with posted mouse and key input (see
+//       input_script.h), one script per run.
 //
 // On Windows the module is loaded with LoadLibrary; the native build calls the entry points
 // it is linked with, through the same host logic.
@@ -23,6 +25,7 @@
 #include "handoff_scenario.h"
 #include "host/pipl_reader.h"
 #include "host_session.h"
+#include "input_script.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -47,6 +50,10 @@ struct Args {
     HandoffScenario Handoff;
     std::optional<int> ExpectResult;
     bool ExpectEmptyRects = false, ExpectReuse = false, ExpectUntouchedAbout = false;
+    // Scripted input, one script per run (the last one serves the remaining runs).
+    std::vector<std::vector<InputCommand>> Input;
+    bool ExpectDrawing = false, ExpectUnchanged = false;
+    std::optional<std::pair<int, int>> ExpectPenFromPanel;
 };
 
 #ifdef _WIN32
@@ -140,7 +147,8 @@ void Usage() {
         "                [--pre N] [--post N] [--padding N] [--mask-padding N]\n"
         "                [--unusable-handle-procs] [--about] [--press-enter]\n"
         "                [--expect-result R] [--expect-empty-rects] [--expect-reuse]\n"
-        "                [--expect-untouched-about]");
+        "                [--expect-untouched-about] [--input SCRIPT]... [--expect-drawing]\n"
+        "                [--expect-unchanged] [--expect-pen-from-panel X,Y]");
     std::puts(HandoffScenario::Usage());
 }
 
@@ -186,6 +194,20 @@ bool Parse(int argc, char** argv, Args& a) {
         else if (k == "--expect-empty-rects") a.ExpectEmptyRects = true;
         else if (k == "--expect-reuse") a.ExpectReuse = true;
         else if (k == "--expect-untouched-about") a.ExpectUntouchedAbout = true;
+        else if (k == "--expect-drawing") a.ExpectDrawing = true;
+        else if (k == "--expect-unchanged") a.ExpectUnchanged = true;
+        else if (k == "--expect-pen-from-panel") {
+            std::string s;
+            int x = 0, y = 0;
+            ok = value(s) && std::sscanf(s.c_str(), "%d,%d", &x, &y) == 2;
+            a.ExpectPenFromPanel = std::make_pair(x, y);
+        } else if (k == "--input") {
+            std::string s, error;
+            std::vector<InputCommand> script;
+            ok = value(s) && ParseInputScript(s, script, error);
+            if (!error.empty()) std::fprintf(stderr, "testhost: %s\n", error.c_str());
+            a.Input.push_back(std::move(script));
+        }
         else if (k == "--size") {
             std::string s;
             ok = value(s) && std::sscanf(s.c_str(), "%dx%d", &a.Width, &a.Height) == 2 &&
@@ -344,6 +366,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    const HostImage original = image;
+    std::vector<Stroke> strokes;
     int failures = 0;
     auto expect = [&](bool ok, const std::string& what) {
         if (!ok) {
@@ -365,7 +389,21 @@ int main(int argc, char** argv) {
         std::intptr_t firstSlot = 0;
         int firstNewCalls = 0;
         for (int run = 1; run <= (a.About ? 0 : a.Runs); ++run) {
+#ifdef _WIN32
+            std::thread input;
+            std::vector<Stroke> drawn;
+            if (!a.Input.empty()) {
+                const auto& script = a.Input[std::min<std::size_t>(run, a.Input.size()) - 1];
+                const DWORD thread = GetCurrentThreadId();
+                input = std::thread([&, thread] { drawn = RunInputScript(script, thread, original, failures); });
+            }
             CallOutcome o = session.Run(entry);
+            if (input.joinable()) input.join();
+            if (o.Result == noErr) strokes.insert(strokes.end(), drawn.begin(), drawn.end());
+#else
+            if (!a.Input.empty() && run == 1) std::printf("input: scripts drive real windows only; ignored here\n");
+            CallOutcome o = session.Run(entry);
+#endif
             const CallStats& s = session.Stats();
             std::printf("run %d: result %d", run, o.Result);
             PrintRect("inRect", o.InRect);
@@ -402,10 +440,30 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
         a.Handoff.SetObservedMessageBoxes(watch.MessageBoxes());
 #endif
-        for (const std::string& f : a.Handoff.Check(session.Image())) expect(false, f);
+        for (const std::string& f : a.Handoff.Check()) expect(false, f);
         expect(s.ForbiddenCalls == 0, "the module called an unusable handle procedure");
         expect(s.GuardDamage == 0, "the module wrote outside the channels of the output buffer");
         if (a.ExpectReuse && a.Host.UnusableHandleProcs) expect(s.NewHandleCalls == 0, "host handles used");
+        if (a.ExpectUnchanged) expect(session.Image().Pixels == original.Pixels, "the host image changed");
+        // The line filter's settings: header, then Antialiased, Interpolated, DrawColor, ...
+        auto block = session.SlotBlock();
+        const std::size_t tail = 2 * sizeof(void*);
+        std::uint32_t pen = 0;
+        const bool haveLine = block && block->size() >= tail + 12;
+        if (haveLine)
+            for (int i = 0; i < 4; ++i) pen |= std::uint32_t((*block)[tail + 2 + i]) << (8 * i);
+        if (a.ExpectPenFromPanel) {
+            const std::uint32_t want = PanelColourAt(a.ExpectPenFromPanel->first, a.ExpectPenFromPanel->second, 127);
+            std::printf("pen %08x, panel at %d,%d %06x\n", static_cast<unsigned>(pen), a.ExpectPenFromPanel->first,
+                        a.ExpectPenFromPanel->second, static_cast<unsigned>(want & 0xFFFFFF));
+            expect(haveLine && (pen & 0xFFFFFF) == (want & 0xFFFFFF), "the pen is not the panel's colour");
+        }
+        if (a.ExpectDrawing) {
+            std::string report;
+            const bool same = haveLine && MatchesDrawing(original, session.Image(), strokes, pen, (*block)[tail] != 0, report);
+            std::printf("drawing: %zu stroke(s), %s\n", strokes.size(), report.c_str());
+            expect(same && !strokes.empty(), "the output is not the reference drawing");
+        }
 
         if (!a.Out.empty() && session.Image().Channels > 0) {
             std::vector<std::uint8_t> bytes = WriteBmp(session.Image());

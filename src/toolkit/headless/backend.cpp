@@ -71,6 +71,9 @@ struct TState {
     std::vector<headless::TShellOpenCall> Shell;
     std::intptr_t ShellResult = 42;
     std::vector<headless::TWindowPlacement> Placements;
+    std::vector<headless::TFormSizingCall> Sizings;
+    TPoint CursorScreen;
+    bool SizingUntilRelease = false;
     std::vector<TTopWindow> TopWindows;
     std::map<std::uint32_t, std::shared_ptr<TRegNode>> Roots;
     int OpenKeys = 0;
@@ -78,6 +81,7 @@ struct TState {
     bool Themes = false;
     std::vector<headless::TThemeElementCall> ThemeCalls;
     std::vector<headless::TFrameControlCall> FrameCalls;
+    std::vector<headless::TTextOutCall> TextCalls;
 };
 
 TState& S()
@@ -219,6 +223,13 @@ void DeliverMouse(const TEvent& E)
 {
     TState& s = S();
     TPoint screen = E.Target->ClientToScreen(TPoint{E.X, E.Y});
+    s.CursorScreen = screen;
+    if (s.SizingUntilRelease) {
+        // The system's sizing loop has the mouse until the button comes up.
+        if (E.Message == TMessageKind::MouseUp)
+            s.SizingUntilRelease = false;
+        return;
+    }
     TControl* hit = HitTest(screen);
     UpdateHover(hit);
     // Capture first; then a pressed control keeps the mouse until the button is released.
@@ -526,6 +537,14 @@ void StopTimer(TTimer& Timer)
     t.erase(std::remove_if(t.begin(), t.end(), [&](const auto& x) { return x.Timer == &Timer; }), t.end());
 }
 
+void StartFormSizing(TForm& Form, int HitTest)
+{
+    TState& s = S();
+    s.Sizings.push_back({&Form, HitTest, s.CursorScreen, s.Capture});
+    s.SizingUntilRelease = true;
+    s.Pressed = nullptr;
+}
+
 int ScreenWidth() { return S().ScreenW; }
 int ScreenHeight() { return S().ScreenH; }
 int ScreenDepth() { return S().Depth; }
@@ -556,6 +575,12 @@ int ShowMessageBox(void* Owner, const std::string& Text, const std::string& Capt
 {
     S().Boxes.push_back({Owner, Text, Caption, Flags});
     return S().BoxAnswer;
+}
+
+void* ActiveWindow()
+{
+    TForm* f = RunningForm();
+    return f && f->HandleAllocated() ? f->Handle() : nullptr;
 }
 
 std::intptr_t ShellOpen(void* Owner, const std::string& Verb, const std::string& File,
@@ -675,6 +700,7 @@ void Reset()
     s.Themes = false;
     s.ThemeCalls.clear();
     s.FrameCalls.clear();
+    s.TextCalls.clear();
     s.Clock = 0;
     s.ScreenW = 1280;
     s.ScreenH = 1024;
@@ -684,6 +710,9 @@ void Reset()
     s.Shell.clear();
     s.ShellResult = 42;
     s.Placements.clear();
+    s.Sizings.clear();
+    s.CursorScreen = TPoint{};
+    s.SizingUntilRelease = false;
     s.TopWindows.clear();
     s.Roots.clear();
     s.OpenAttempts = 0;
@@ -796,6 +825,7 @@ int LiveWindowCount() { return static_cast<int>(S().Windows.size()); }
 const std::vector<TMessageBoxCall>& MessageBoxes() { return S().Boxes; }
 const std::vector<TShellOpenCall>& ShellOpens() { return S().Shell; }
 const std::vector<TWindowPlacement>& WindowPlacements() { return S().Placements; }
+const std::vector<TFormSizingCall>& FormSizings() { return S().Sizings; }
 void SetMessageBoxAnswer(int A) { S().BoxAnswer = A; }
 void SetShellResult(std::intptr_t R) { S().ShellResult = R; }
 
@@ -828,5 +858,7 @@ const std::vector<TThemeElementCall>& ThemeElements() { return S().ThemeCalls; }
 const std::vector<TFrameControlCall>& FrameControls() { return S().FrameCalls; }
 void RecordThemeElement(const TThemeElementCall& Call) { S().ThemeCalls.push_back(Call); }
 void RecordFrameControl(const TFrameControlCall& Call) { S().FrameCalls.push_back(Call); }
+const std::vector<TTextOutCall>& TextOuts() { return S().TextCalls; }
+void RecordTextOut(const TTextOutCall& Call) { S().TextCalls.push_back(Call); }
 
 } // namespace headless

@@ -204,7 +204,7 @@ void THeadlessCanvas::DrawEdge(TRect& R, unsigned Edge, unsigned Flags)
         R = r;
 }
 
-void THeadlessCanvas::TextOut(int, int, const std::string&) {}
+void THeadlessCanvas::TextOut(int X, int Y, const std::string& Text) { headless::RecordTextOut({Text, X, Y, Font.Color()}); }
 
 TSize THeadlessCanvas::TextExtent(const std::string& Text) const { return plat::TextExtent(Font, Text); }
 

@@ -90,6 +90,17 @@ struct TWindowPlacement {
     int X, Y, Cx, Cy;
     unsigned Flags;
 };
+// A form sizing started through plat::StartFormSizing: what was asked, where the cursor was
+// (screen coordinates of the last mouse event) and who held the capture at that moment.
+// Like the system's sizing loop, the mouse events that follow are swallowed up to and with
+// the next button release.
+struct TFormSizingCall {
+    TForm* Form;
+    int HitTest;
+    TPoint Cursor;
+    TWinControl* Capture;
+};
+const std::vector<TFormSizingCall>& FormSizings();
 const std::vector<TMessageBoxCall>& MessageBoxes();
 const std::vector<TShellOpenCall>& ShellOpens();
 const std::vector<TWindowPlacement>& WindowPlacements();
@@ -117,6 +128,15 @@ const std::vector<TFrameControlCall>& FrameControls();
 // Called by the software canvas.
 void RecordThemeElement(const TThemeElementCall& Call);
 void RecordFrameControl(const TFrameControlCall& Call);
+
+// --- text: the software canvas draws no glyphs, it records every text it is asked to draw.
+struct TTextOutCall {
+    std::string Text;
+    int X, Y;
+    TColor Color;
+};
+const std::vector<TTextOutCall>& TextOuts();
+void RecordTextOut(const TTextOutCall& Call);
 
 // --- other programs' top-level windows, found by FindTopWindow.
 void* AddTopWindow(const std::string& Title, const std::string& ClassName = "");

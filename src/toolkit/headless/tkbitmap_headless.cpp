@@ -71,8 +71,9 @@ public:
     }
     void SetPixel(int X, int Y, TColor Color) override
     {
+        // GDI leaves the fourth byte of a 32-bit surface 0 when it sets a pixel.
         if (TSurface* s = SurfaceOf(*FStore))
-            s->Put(X, Y, THeadlessCanvas::ToColor32(Color));
+            s->Put(X, Y, THeadlessCanvas::ToColor32(Color) & 0x00FFFFFFu);
     }
     void FillRect(const TRect& R) override { Via([&](TCanvas& c) { c.FillRect(R); }); }
     void FrameRect(const TRect& R) override { Via([&](TCanvas& c) { c.FrameRect(R); }); }

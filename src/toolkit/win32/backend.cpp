@@ -25,6 +25,9 @@ const char* const win32::ControlClassName = "VesperControl";
 namespace {
 
 const char* const WindowProp = "VesperWindow";
+// The component's name as a global atom, so that test programs can find a control's window
+// from outside the module (GlobalGetAtomNameA).
+const char* const NameProp = "VesperName";
 // Extra height of a drop-down list's window: the list that opens below the edit part.
 constexpr int DropDownHeight = 200;
 
@@ -198,6 +201,11 @@ public:
         }
         if (!C.Enabled())
             EnableWindow(FHwnd, FALSE);
+        if (!C.Name().empty())
+            if (ATOM a = GlobalAddAtomA(C.Name().c_str())) {
+                FNameAtom = a;
+                SetPropA(FHwnd, NameProp, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(a)));
+            }
     }
 
     ~TWin32Window() override
@@ -220,6 +228,11 @@ public:
             FOldProc = nullptr;
         }
         RemovePropA(FHwnd, WindowProp);
+        if (FNameAtom) {
+            RemovePropA(FHwnd, NameProp);
+            GlobalDeleteAtom(FNameAtom);
+            FNameAtom = 0;
+        }
         FHwnd = nullptr;
     }
 
@@ -417,6 +430,7 @@ private:
     bool FImplicitCapture = false;
     bool FTracking = false;
     WNDPROC FOldProc = nullptr;
+    ATOM FNameAtom = 0;
     std::vector<std::string> FItems;
 };
 
@@ -982,6 +996,18 @@ void StopTimer(TTimer& Timer)
     }
 }
 
+void StartFormSizing(TForm& Form, int HitTest)
+{
+    POINT pt{};
+    if (!GetCursorPos(&pt))
+        return;
+    // Whoever holds the capture (also outside the toolkit) would keep the loop from the mouse.
+    ::ReleaseCapture();
+    // The system's own sizing loop runs inside this call, as after a press on the frame.
+    SendMessageA(static_cast<HWND>(Form.Handle()), WM_NCLBUTTONDOWN, static_cast<WPARAM>(HitTest),
+                 MAKELPARAM(static_cast<WORD>(pt.x), static_cast<WORD>(pt.y)));
+}
+
 int ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
 int ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
 
@@ -1026,11 +1052,11 @@ TSize TextExtent(const TFont& Font, const std::string& Text)
 
 int ShowMessageBox(void* Owner, const std::string& Text, const std::string& Caption, unsigned Flags)
 {
-    HWND owner = static_cast<HWND>(Owner);
-    if (!owner)
-        owner = GetActiveWindow();
-    return MessageBoxA(owner, Text.c_str(), Caption.empty() ? nullptr : Caption.c_str(), Flags);
+    // A null owner stays null: some boxes must not be tied to any window.
+    return MessageBoxA(static_cast<HWND>(Owner), Text.c_str(), Caption.empty() ? nullptr : Caption.c_str(), Flags);
 }
+
+void* ActiveWindow() { return GetActiveWindow(); }
 
 std::intptr_t ShellOpen(void* Owner, const std::string& Verb, const std::string& File, const std::string& Parameters,
                         const std::string& Directory, int ShowCmd)

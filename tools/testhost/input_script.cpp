@@ -1,0 +1,384 @@
+#include "input_script.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "bitmap/bitmap32.h"
+#include "filters/ps_rgb_panel.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <chrono>
+#include <thread>
+#endif
+
+namespace {
+
+std::string TrimSpace(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return "";
+    return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
+}
+
+bool Number(const std::string& s, int& v) {
+    char* end = nullptr;
+    const long n = std::strtol(s.c_str(), &end, 10);
+    if (s.empty() || *end || n < -100000 || n > 100000) return false;
+    v = static_cast<int>(n);
+    return true;
+}
+
+bool KnownKey(const std::string& k) { return k == "escape" || k == "enter" || k == "down" || k == "up"; }
+
+// The panel as a paint would leave its buffer, without a window.
+class ProbePanel : public TPSRGBPanel {
+public:
+    using TPSRGBPanel::TPSRGBPanel;
+    void Render() {
+        FitBuffer();
+        RenderBuffer();
+    }
+};
+
+}  // namespace
+
+bool ParseInputScript(const std::string& Script, std::vector<InputCommand>& Out, std::string& Error) {
+    // ';' or '|' ends a command ('|' for build tools that split arguments at semicolons).
+    std::string script = Script;
+    for (char& ch : script)
+        if (ch == '|') ch = ';';
+    std::stringstream all(script);
+    std::string part;
+    while (std::getline(all, part, ';')) {
+        part = TrimSpace(part);
+        if (part.empty()) continue;
+        std::stringstream words(part);
+        std::vector<std::string> w;
+        for (std::string s; words >> s;) w.push_back(s);
+        InputCommand c;
+        c.Verb = w[0];
+        bool ok = true;
+        auto numbers = [&](std::size_t from, std::size_t count) {
+            if (w.size() != from + count) return false;
+            for (std::size_t i = from; i < w.size(); ++i) {
+                int v = 0;
+                if (!Number(w[i], v)) return false;
+                c.Numbers.push_back(v);
+            }
+            return true;
+        };
+        if (c.Verb == "wait") {
+            ok = numbers(1, 1) && c.Numbers[0] >= 0 && c.Numbers[0] <= 10000;
+        } else if (c.Verb == "click" || c.Verb == "check-panel" || c.Verb == "check-preview") {
+            ok = w.size() == 4 && numbers(2, 2);
+            if (ok) c.Target = w[1];
+        } else if (c.Verb == "drag") {
+            ok = w.size() >= 4;
+            if (ok) c.Target = w[1];
+            for (std::size_t i = 2; ok && i < w.size(); ++i) {
+                const auto comma = w[i].find(',');
+                int x = 0, y = 0;
+                ok = comma != std::string::npos && Number(w[i].substr(0, comma), x) &&
+                     Number(w[i].substr(comma + 1), y);
+                c.Numbers.push_back(x);
+                c.Numbers.push_back(y);
+            }
+        } else if (c.Verb == "key") {
+            ok = w.size() == 3 && KnownKey(w[2]);
+            if (ok) {
+                c.Target = w[1] == "-" ? "" : w[1];
+                c.Text = w[2];
+            }
+        } else if (c.Verb == "shot") {
+            ok = w.size() == 2;
+            if (ok) c.Text = w[1];
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            Error = "bad input command \"" + part + "\"";
+            return false;
+        }
+        Out.push_back(std::move(c));
+    }
+    return true;
+}
+
+std::uint32_t PanelColourAt(int X, int Y, int Saturation) {
+    ProbePanel panel(nullptr);
+    panel.SetBounds(0, 0, 95, 132);
+    panel.SetBevelSize(1);
+    panel.SetColorFrom(0xFFFFFFFFu);
+    panel.SetColorTo(0xFF000000u);
+    panel.SetSaturation(Saturation);
+    panel.SetGradType(gtVertRGB);
+    panel.SetBevelStyle(TBevelStyle::bsFrame);
+    panel.Render();
+    return panel.Buffer()->PixelAt(X, Y);
+}
+
+bool MatchesDrawing(const HostImage& Before, const HostImage& After, const std::vector<Stroke>& Strokes,
+                    std::uint32_t Pen, bool Smooth, std::string& Report) {
+    if (Before.Channels < 3 || After.Width != Before.Width || After.Height != Before.Height ||
+        After.Channels != Before.Channels) {
+        Report = "the images are not both RGB of one size";
+        return false;
+    }
+    HostImage before = Before, after = After;
+    TBitmap32 expected;
+    expected.SetSize(before.Width, before.Height);
+    for (int y = 0; y < before.Height; ++y)
+        for (int x = 0; x < before.Width; ++x) {
+            const std::uint8_t* p = before.At(x, y);
+            expected.SetPixelAt(x, y, 0xFF000000u | p[0] | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16));
+        }
+    expected.PenColor = Pen;
+    for (const Stroke& s : Strokes) {
+        const int ox = (s.ClientWidth - before.Width) / 2, oy = (s.ClientHeight - before.Height) / 2;
+        for (std::size_t i = 0; i < s.Points.size(); ++i) {
+            const int x = s.Points[i].first - ox, y = s.Points[i].second - oy;
+            if (i == 0) expected.MovePenTo(x, y);
+            else if (Smooth) expected.LineToSmooth(x, y);
+            else expected.LineToBlended(x, y);
+        }
+    }
+    int changed = 0, differ = 0;
+    for (int y = 0; y < before.Height; ++y)
+        for (int x = 0; x < before.Width; ++x) {
+            const std::uint32_t e = expected.PixelAt(x, y);
+            bool moved = false;
+            for (int k = 0; k < 3; ++k) {
+                const int want = static_cast<int>((e >> (8 * k)) & 0xFF);
+                moved |= want != before.At(x, y)[k];
+                if (after.At(x, y)[k] != want && differ++ == 0) {
+                    char line[160];
+                    std::snprintf(line, sizeof line, "(%d, %d) plane %d is %d, the reference has %d", x, y, k,
+                                  after.At(x, y)[k], want);
+                    Report = line;
+                }
+            }
+            changed += moved;
+        }
+    if (differ) {
+        Report = std::to_string(differ) + " bytes differ from the reference, first " + Report;
+        return false;
+    }
+    Report = std::to_string(changed) + " pixels drawn, output equals the reference";
+    return true;
+}
+
+#ifdef _WIN32
+namespace {
+
+struct Dialog {
+    HWND Window = nullptr;
+    DWORD Thread = 0;
+    HostImage Shot;  // the last screenshot, planes R, G, B
+    POINT ShotOrigin{};
+};
+
+BOOL CALLBACK FindDialog(HWND W, LPARAM Into) {
+    char cls[64] = {};
+    GetClassNameA(W, cls, sizeof cls);
+    if (IsWindowVisible(W) && std::string(cls) == "VesperForm" && GetWindow(W, GW_CHILD)) {
+        *reinterpret_cast<HWND*>(Into) = W;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct NameSearch {
+    std::string Name;
+    HWND Found = nullptr;
+};
+
+BOOL CALLBACK FindNamed(HWND W, LPARAM Search) {
+    auto* s = reinterpret_cast<NameSearch*>(Search);
+    const ATOM a = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropA(W, "VesperName")));
+    char name[128] = {};
+    if (a && GlobalGetAtomNameA(a, name, sizeof name) && s->Name == name) {
+        s->Found = W;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND Named(const Dialog& D, const std::string& Name) {
+    NameSearch s{Name};
+    EnumChildWindows(D.Window, FindNamed, reinterpret_cast<LPARAM>(&s));
+    return s.Found;
+}
+
+void Pause(int Ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms)); }
+
+// The real pointer follows the posted input, so whatever the system reports of it agrees.
+void PostMouse(HWND W, UINT Message, WPARAM Keys, int X, int Y) {
+    POINT p{X, Y};
+    ClientToScreen(W, &p);
+    SetCursorPos(p.x, p.y);
+    PostMessageA(W, Message, Keys, MAKELPARAM(X, Y));
+}
+
+bool TakeShot(Dialog& D, const std::string& File) {
+    RECT r{};
+    GetWindowRect(D.Window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return false;
+    // The window's own DC: under Wine the screen DC does not read back what windows show.
+    HDC screen = GetWindowDC(D.Window);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = dib && bits;
+    if (ok) {
+        HGDIOBJ old = SelectObject(mem, dib);
+        ok = BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY) != 0;
+        GdiFlush();
+        SelectObject(mem, old);
+    }
+    if (ok) {
+        D.Shot.Width = w;
+        D.Shot.Height = h;
+        D.Shot.Channels = 3;
+        D.Shot.Pixels.resize(static_cast<std::size_t>(w) * h * 3);
+        const auto* px = static_cast<const std::uint32_t*>(bits);
+        for (int i = 0; i < w * h; ++i) {
+            D.Shot.Pixels[3 * i] = static_cast<std::uint8_t>(px[i] >> 16);
+            D.Shot.Pixels[3 * i + 1] = static_cast<std::uint8_t>(px[i] >> 8);
+            D.Shot.Pixels[3 * i + 2] = static_cast<std::uint8_t>(px[i]);
+        }
+        D.ShotOrigin = POINT{r.left, r.top};
+        const std::vector<std::uint8_t> bmp = WriteBmp(D.Shot);
+        if (FILE* f = std::fopen(File.c_str(), "wb")) {
+            ok = std::fwrite(bmp.data(), 1, bmp.size(), f) == bmp.size();
+            ok &= std::fclose(f) == 0;
+        } else {
+            ok = false;
+        }
+    }
+    if (dib) DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(D.Window, screen);
+    return ok;
+}
+
+// The shot's pixel under client point (X, Y) of W as 0xRRGGBB, or -1 outside the shot.
+long ShotPixel(Dialog& D, HWND W, int X, int Y) {
+    POINT p{X, Y};
+    ClientToScreen(W, &p);
+    const int sx = p.x - D.ShotOrigin.x, sy = p.y - D.ShotOrigin.y;
+    if (D.Shot.Pixels.empty() || sx < 0 || sy < 0 || sx >= D.Shot.Width || sy >= D.Shot.Height) return -1;
+    const std::uint8_t* s = D.Shot.At(sx, sy);
+    return (long(s[0]) << 16) | (long(s[1]) << 8) | s[2];
+}
+
+UINT KeyCode(const std::string& k) {
+    if (k == "escape") return VK_ESCAPE;
+    if (k == "enter") return VK_RETURN;
+    if (k == "up") return VK_UP;
+    return VK_DOWN;
+}
+
+}  // namespace
+
+std::vector<Stroke> RunInputScript(const std::vector<InputCommand>& Script, unsigned long Thread,
+                                   const HostImage& Original, int& Failures) {
+    std::vector<Stroke> strokes;
+    auto fail = [&Failures](const std::string& what) {
+        ++Failures;
+        std::printf("FAIL: %s\n", what.c_str());
+    };
+    Dialog d;
+    d.Thread = Thread;
+    for (int i = 0; i < 200 && !d.Window; ++i) {
+        EnumThreadWindows(Thread, FindDialog, reinterpret_cast<LPARAM>(&d.Window));
+        if (!d.Window) Pause(50);
+    }
+    if (!d.Window) {
+        fail("input: no dialog appeared");
+        return strokes;
+    }
+    Pause(300);  // the dialog paints itself first
+    HostImage original = Original;
+    for (const InputCommand& c : Script) {
+        HWND target = nullptr;
+        if (!c.Target.empty()) {
+            target = Named(d, c.Target);
+            if (!target) {
+                fail("input: no window named " + c.Target);
+                continue;
+            }
+        }
+        if (c.Verb == "wait") {
+            Pause(c.Numbers[0]);
+        } else if (c.Verb == "click") {
+            PostMouse(target, WM_LBUTTONDOWN, MK_LBUTTON, c.Numbers[0], c.Numbers[1]);
+            PostMouse(target, WM_LBUTTONUP, 0, c.Numbers[0], c.Numbers[1]);
+        } else if (c.Verb == "drag") {
+            Stroke s;
+            RECT cr{};
+            GetClientRect(target, &cr);
+            s.ClientWidth = cr.right;
+            s.ClientHeight = cr.bottom;
+            const std::size_t n = c.Numbers.size() / 2;
+            for (std::size_t i = 0; i < n; ++i) {
+                const int x = c.Numbers[2 * i], y = c.Numbers[2 * i + 1];
+                s.Points.emplace_back(x, y);
+                const UINT m = i == 0 ? WM_LBUTTONDOWN : i + 1 == n ? WM_LBUTTONUP : WM_MOUSEMOVE;
+                PostMouse(target, m, m == WM_LBUTTONUP ? 0 : MK_LBUTTON, x, y);
+                Pause(20);
+            }
+            if (c.Target == "Image") strokes.push_back(std::move(s));
+        } else if (c.Verb == "key") {
+            if (!target) {
+                GUITHREADINFO info{};
+                info.cbSize = sizeof info;
+                target = GetGUIThreadInfo(Thread, &info) && info.hwndFocus ? info.hwndFocus : d.Window;
+            }
+            const UINT vk = KeyCode(c.Text);
+            const UINT scan = MapVirtualKeyA(vk, 0);
+            PostMessageA(target, WM_KEYDOWN, vk, 1 | (LPARAM(scan) << 16));
+            PostMessageA(target, WM_KEYUP, vk, 1 | (LPARAM(scan) << 16) | (LPARAM(3) << 30));
+        } else if (c.Verb == "shot") {
+            Pause(500);
+            if (TakeShot(d, c.Text)) std::printf("input: shot %s, %d x %d\n", c.Text.c_str(), d.Shot.Width, d.Shot.Height);
+            else fail("input: no screenshot");
+        } else if (c.Verb == "check-panel" || c.Verb == "check-preview") {
+            const int x = c.Numbers[0], y = c.Numbers[1];
+            long want;
+            if (c.Verb == "check-panel") {
+                const std::uint32_t p = PanelColourAt(x, y, 127);
+                want = long((p & 0xFF) << 16) | long(p & 0xFF00) | long((p >> 16) & 0xFF);
+            } else {
+                if (x < 0 || y < 0 || x >= original.Width || y >= original.Height) {
+                    fail("input: preview point outside the image");
+                    continue;
+                }
+                const std::uint8_t* p = original.At(x, y);
+                want = (long(p[0]) << 16) | (long(p[1]) << 8) | p[2];
+            }
+            int px = x, py = y;
+            if (c.Verb == "check-preview") {
+                RECT cr{};
+                GetClientRect(target, &cr);
+                px += (cr.right - original.Width) / 2;
+                py += (cr.bottom - original.Height) / 2;
+            }
+            const long got = ShotPixel(d, target, px, py);
+            std::printf("input: %s %s %d,%d shows %06lx, expected %06lx\n", c.Verb.c_str(), c.Target.c_str(), x, y,
+                        got, want);
+            if (got != want) fail("input: " + c.Verb + " " + c.Target + " shows the wrong colour");
+        }
+        Pause(60);
+    }
+    return strokes;
+}
+#endif

@@ -1,0 +1,55 @@
+// Scripted user input for the module's dialogs, and the reference checks that go with it.
+//
+// A script is a list of commands separated by ';' or '|'. Names are the dialog's component names,
+// coordinates are client pixels of that component's window.
+//   wait MS                      pause
+//   click NAME X Y               left press and release
+//   drag NAME X,Y X,Y ...        press at the first point, move through the others, release
+//                                at the last (drags on a preview are remembered as strokes)
+//   key NAME|- KEY               KEY (escape, enter, up, down) to the component; - is the
+//                                focused window
+//   shot FILE                    BMP of the dialog as it is on screen
+//   check-panel NAME X Y         the shot shows what the dialog's colour panel paints there
+//   check-preview NAME X Y       the shot shows the host image's pixel (X, Y) on the preview
+//                                (scale 1, centred)
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bmp_image.h"
+
+struct InputCommand {
+    std::string Verb, Target;
+    std::vector<int> Numbers;  // coordinates and other numbers, in order
+    std::string Text;          // file or key name
+};
+
+// Splits and checks a script; false with Error naming the bad command.
+bool ParseInputScript(const std::string& Script, std::vector<InputCommand>& Out, std::string& Error);
+
+// One press-move-release on a preview, in its client pixels, with the client's size.
+struct Stroke {
+    std::vector<std::pair<int, int>> Points;
+    int ClientWidth = 0, ClientHeight = 0;
+};
+
+// What the line dialog's colour panel (95 x 132, vertical spectrum washed from white to
+// black, a one-pixel frame) paints at (X, Y), as the host displays it: byte k of the
+// buffer pixel shown as plane k. Saturation is the panel's.
+std::uint32_t PanelColourAt(int X, int Y, int Saturation);
+
+// Draws Strokes onto a copy of Before the way the line dialog does at scale 1 with a centred
+// preview (MovePenTo at the press, then a line to every later point), with Pen (alpha =
+// opacity) and anti-aliased or not; true when After's planes 0..2 equal that. Report says
+// how many pixels the strokes changed or where the first difference is.
+bool MatchesDrawing(const HostImage& Before, const HostImage& After, const std::vector<Stroke>& Strokes,
+                    std::uint32_t Pen, bool Smooth, std::string& Report);
+
+#ifdef _WIN32
+// Runs a script against the dialog that thread Thread opens: waits (up to ten seconds) for
+// the dialog, then posts the input. Prints each step and "FAIL: ..." for every failed
+// check. Returns the strokes drawn on previews.
+std::vector<Stroke> RunInputScript(const std::vector<InputCommand>& Script, unsigned long Thread,
+                                   const HostImage& Original, int& Failures);
+#endif
