@@ -332,8 +332,15 @@ std::vector<Stroke> RunInputScript(const std::vector<InputCommand>& Script, unsi
             for (std::size_t i = 0; i < n; ++i) {
                 const int x = c.Numbers[2 * i], y = c.Numbers[2 * i + 1];
                 s.Points.emplace_back(x, y);
-                const UINT m = i == 0 ? WM_LBUTTONDOWN : i + 1 == n ? WM_LBUTTONUP : WM_MOUSEMOVE;
-                PostMouse(target, m, m == WM_LBUTTONUP ? 0 : MK_LBUTTON, x, y);
+                // The release comes after a move to the same point: posted messages overtake
+                // the system's own pointer moves, so without it a slow dialog would see the
+                // release before ever seeing the pointer arrive there.
+                if (i == 0) {
+                    PostMouse(target, WM_LBUTTONDOWN, MK_LBUTTON, x, y);
+                } else {
+                    PostMouse(target, WM_MOUSEMOVE, MK_LBUTTON, x, y);
+                    if (i + 1 == n) PostMouse(target, WM_LBUTTONUP, 0, x, y);
+                }
                 Pause(20);
             }
             if (c.Target == "Image") strokes.push_back(std::move(s));
