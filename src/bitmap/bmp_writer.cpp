@@ -17,11 +17,14 @@ void Put32(std::uint8_t* p, std::uint32_t v)
 }
 } // namespace
 
-void WriteBmp32(TStream& Stream, const std::uint32_t* Pixels, int Width, int Height)
+std::uint64_t BmpRowBytes(int Width, int BitsPerPixel)
 {
-    if (Width < 0 || Height < 0 || !Pixels)
-        Width = Height = 0;
-    const std::uint64_t imageSize = 4ull * static_cast<std::uint64_t>(Width) * static_cast<std::uint64_t>(Height);
+    return (static_cast<std::uint64_t>(std::max(Width, 0)) * static_cast<std::uint64_t>(BitsPerPixel) + 31) / 32 * 4;
+}
+
+std::uint64_t WriteBmpHeaders(TStream& Stream, int Width, int Height, int BitsPerPixel)
+{
+    const std::uint64_t imageSize = BmpRowBytes(Width, BitsPerPixel) * static_cast<std::uint64_t>(std::max(Height, 0));
     if (imageSize > 0xFFFFFFFFull - 54)
         throw EStreamError("Bitmap too large for a BMP file");
     std::uint8_t h[54] = {};
@@ -33,9 +36,17 @@ void WriteBmp32(TStream& Stream, const std::uint32_t* Pixels, int Width, int Hei
     Put32(h + 18, static_cast<std::uint32_t>(Width));
     Put32(h + 22, static_cast<std::uint32_t>(Height));
     Put16(h + 26, 1);
-    Put16(h + 28, 32);
+    Put16(h + 28, static_cast<std::uint16_t>(BitsPerPixel));
     Put32(h + 34, static_cast<std::uint32_t>(imageSize));
     Stream.WriteBuffer(h, sizeof h);
+    return imageSize;
+}
+
+void WriteBmp32(TStream& Stream, const std::uint32_t* Pixels, int Width, int Height)
+{
+    if (Width < 0 || Height < 0 || !Pixels)
+        Width = Height = 0;
+    WriteBmpHeaders(Stream, Width, Height, 32);
     // Little-endian hosts store the colour words byte for byte as the file wants them. The
     // rows go out bottom first, gathered into chunks of about 1 MiB: one write per row costs
     // file systems far more than the extra copy.

@@ -4,23 +4,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "bitmap/bmp_writer.h"
 #include "toolkit/application.h"
 
 const char* const ImageExchangeFileName = "c:\\tarnwickstudiorgb_dovrane.bmp";
 const char* const MaskExchangeFileName = "c:\\tarnwickstudioa_dovrane.bmp";
-
-namespace {
-void Put16(std::uint8_t* p, std::uint16_t v)
-{
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-} // namespace
 
 int MaskFileBitsPerPixel(int ScreenDepth) { return ScreenDepth == 24 ? 24 : 32; }
 
@@ -29,23 +17,8 @@ void WriteMaskBmp(TStream& Stream, const TBitmap32& Mask, int Width, int Height,
     if (Width <= 0 || Height <= 0)
         Width = Height = 0;
     const int bytesPerPixel = BitsPerPixel == 24 ? 3 : 4;
-    const std::uint64_t stride = (static_cast<std::uint64_t>(Width) * bytesPerPixel + 3) / 4 * 4;
-    const std::uint64_t imageSize = stride * static_cast<std::uint64_t>(Height);
-    if (imageSize > 0xFFFFFFFFull - 54)
-        throw EStreamError("Bitmap too large for a BMP file");
-
-    std::uint8_t h[54] = {};
-    h[0] = 'B';
-    h[1] = 'M';
-    Put32(h + 2, static_cast<std::uint32_t>(54 + imageSize));
-    Put32(h + 10, 54);
-    Put32(h + 14, 40);
-    Put32(h + 18, static_cast<std::uint32_t>(Width));
-    Put32(h + 22, static_cast<std::uint32_t>(Height));
-    Put16(h + 26, 1);
-    Put16(h + 28, static_cast<std::uint16_t>(bytesPerPixel * 8));
-    Put32(h + 34, static_cast<std::uint32_t>(imageSize));
-    Stream.WriteBuffer(h, sizeof h);
+    const std::uint64_t stride = BmpRowBytes(Width, bytesPerPixel * 8);
+    const std::uint64_t imageSize = WriteBmpHeaders(Stream, Width, Height, bytesPerPixel * 8);
     if (imageSize == 0)
         return;
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "bitmap/bitmap32.h"
+#include "bitmap/bmp_writer.h"
 #include "bitmap/low_level.h"
 
 TGraphic::~TGraphic() = default;
@@ -140,25 +141,7 @@ void TBitmap::SaveToStream(TStream& Stream)
     std::vector<std::uint8_t> rows;
     if (w)
         rows = tkb::StoreFileRows(FStore, bits);
-    const std::uint64_t imageSize = static_cast<std::uint64_t>(tkb::RowBytes(w, bits)) * h;
-    if (imageSize > 0xFFFFFFFFull - 54)
-        throw EStreamError("Bitmap too large for a BMP file");
-    std::uint8_t hd[54] = {};
-    auto put = [&hd](int At, std::uint32_t V, int Bytes) {
-        for (int i = 0; i < Bytes; ++i)
-            hd[At + i] = static_cast<std::uint8_t>(V >> (8 * i));
-    };
-    hd[0] = 'B';
-    hd[1] = 'M';
-    put(2, static_cast<std::uint32_t>(54 + imageSize), 4);
-    put(10, 54, 4);
-    put(14, 40, 4);
-    put(18, static_cast<std::uint32_t>(w), 4);
-    put(22, static_cast<std::uint32_t>(h), 4);
-    put(26, 1, 2);
-    put(28, static_cast<std::uint32_t>(bits), 2);
-    put(34, static_cast<std::uint32_t>(imageSize), 4);
-    Stream.WriteBuffer(hd, sizeof hd);
+    WriteBmpHeaders(Stream, w, h, bits);
     if (!rows.empty())
         Stream.WriteBuffer(rows.data(), rows.size());
 }
