@@ -713,7 +713,7 @@ void TCustomRangeBar::MouseMove(TShiftState Shift, int X, int Y)
         return;
     int d = DragDistance();
     // The track length: the handle moves over it as the cursor does.
-    int l = ClientLength() - 2 * EffectiveButtonSize();
+    int l = ClientLength() - 2 * EffectiveButtonSize() - 2 * BorderSize();
     if (l <= 0)
         return;
     float delta;

@@ -334,6 +334,19 @@ TEST_F(BarMouse, RangeHandleDragFollowsTheCursor)
     EXPECT_EQ(b->HandleRect().Left, 10);
 }
 
+TEST_F(BarMouse, RangeHandleDragWithABorderUsesTheShorterTrack)
+{
+    // 202 wide with a single border: client 200, track 200 - 2 = 198 pixels for the range.
+    auto* b = Add<TCustomRangeBar>(0, 0, 202, 16);
+    b->SetShowArrows(false);
+    b->SetParams(990, 495);
+    headless::PostMouseDown(b, 50, 5);
+    headless::PostMouseMove(b, 70, 5);
+    headless::PostCall([&] { EXPECT_FLOAT_EQ(b->Position(), 100); }); // 990 * 20 / 198
+    headless::PostMouseUp(b, 70, 5);
+    Run();
+}
+
 TEST_F(BarMouse, WheelChangesPositionByCodeOnly)
 {
     auto* b = AddSlider(100);
