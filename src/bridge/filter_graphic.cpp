@@ -43,7 +43,7 @@ std::int32_t ToolkitRowBytes(IToolkitBitmapRows& Bitmap, int Rows)
 {
     if (Rows < 2)
         return 0;
-    return static_cast<std::int32_t>(Bitmap.ScanLine(1) - Bitmap.ScanLine(0));
+    return static_cast<std::int32_t>(Bitmap.RowAddress(1) - Bitmap.RowAddress(0));
 }
 
 int RectWidth(const Rect16& R) { return R.right - R.left; }
@@ -134,7 +134,7 @@ void TPSFilterGraphic::AssignTo(TPersistent* Dest)
         const int h = std::min(rows, rowsOf->Height());
         PlaneLayout into{nullptr, 0, 4, 0, 0, 8};
         if (w > 0 && h > 0) {
-            into.Data = rowsOf->ScanLine(0);
+            into.Data = rowsOf->RowAddress(0);
             into.RowBytes = ToolkitRowBytes(*rowsOf, h);
         }
         if (Advance(r))
@@ -183,7 +183,7 @@ void TPSFilterGraphic::Assign(TPersistent* Source)
             from.Data = reinterpret_cast<std::uint8_t*>(bitmap->Bits());
             from.RowBytes = sourceWidth * 4;
         } else {
-            from.Data = rowsOf->ScanLine(0);
+            from.Data = rowsOf->RowAddress(0);
             from.RowBytes = ToolkitRowBytes(*rowsOf, rows);
         }
     }

@@ -1,6 +1,6 @@
 // What code outside the toolkit needs of a toolkit bitmap whose pixel rows it reads and
 // writes directly: its pixel format, its size and the address of each row. The toolkit's
-// device-independent bitmap implements it; rows may run bottom-up, so the distance between
+// device-independent bitmap implements it (TBitmap); rows may run bottom-up, so the distance between
 // two row addresses can be negative.
 #pragma once
 #include <cstdint>
@@ -16,5 +16,5 @@ public:
     virtual void SetWidth(int Value) = 0;
     virtual void SetHeight(int Value) = 0;
     // First byte of row Y, 0 <= Y < Height.
-    virtual std::uint8_t* ScanLine(int Y) = 0;
+    virtual std::uint8_t* RowAddress(int Y) = 0;
 };

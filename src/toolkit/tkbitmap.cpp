@@ -95,6 +95,21 @@ TColor TBitmap::ResolvedTransparentColor()
     return static_cast<TColor>(Canvas()->Pixel(0, Height() - 1) & 0xFFFFFF);
 }
 
+int TBitmap::PixelFormatBits() const
+{
+    switch (FFormat) {
+    case pf16bit: return 16;
+    case pf24bit: return 24;
+    case pf32bit: return 32;
+    default: return 0;
+    }
+}
+
+void TBitmap::SetPixelFormatBits(int Bits)
+{
+    SetPixelFormat(Bits == 16 ? pf16bit : Bits == 24 ? pf24bit : Bits == 32 ? pf32bit : pfDevice);
+}
+
 void TBitmap::Assign(TPersistent* Source)
 {
     if (!Source) {

@@ -8,6 +8,7 @@
 
 #include "toolkit/graphics.h"
 #include "toolkit/object.h"
+#include "toolkit/pixel_rows.h"
 #include "toolkit/streams.h"
 #include "toolkit/tkbitmap_backend.h"
 
@@ -28,7 +29,7 @@ public:
 enum TPixelFormat { pfDevice, pf16bit, pf24bit, pf32bit };
 enum TBitmapHandleType { bmDIB, bmDDB };
 
-class TBitmap : public TGraphic {
+class TBitmap : public TGraphic, public IToolkitBitmapRows {
 public:
     VP_CLASS_NAME(TBitmap)
     TBitmap();
@@ -39,8 +40,8 @@ public:
     int Width() const override { return FStore.Width; }
     int Height() const override { return FStore.Height; }
     // Resizing keeps the pixels of the common top-left area; new pixels are 0.
-    void SetWidth(int Value) { SetSize(Value, Height()); }
-    void SetHeight(int Value) { SetSize(Width(), Value); }
+    void SetWidth(int Value) override { SetSize(Value, Height()); }
+    void SetHeight(int Value) override { SetSize(Width(), Value); }
     void SetSize(int NewWidth, int NewHeight);
 
     // pfDevice is the device-dependent bitmap in the screen's format; the others are
@@ -52,10 +53,14 @@ public:
     void SetHandleType(TBitmapHandleType Value);
     // Bits per pixel of the storage (the screen depth for a device-dependent bitmap).
     int BitsPerPixel() const;
+    // The row interface's view of the pixel format: 0 for pfDevice, else 16, 24 or 32.
+    int PixelFormatBits() const override;
+    void SetPixelFormatBits(int Bits) override;
 
     // Address of row Y (rows run bottom-up in memory). A device-dependent bitmap is first
     // made device-independent. Raises EInvalidOperation "Scan line index out of range".
     void* ScanLine(int Y);
+    std::uint8_t* RowAddress(int Y) override { return static_cast<std::uint8_t*>(ScanLine(Y)); }
     // The canvas stays the same object for the bitmap's life and follows its storage.
     TCanvas* Canvas();
     void* Handle() const { return FStore.Handle; }

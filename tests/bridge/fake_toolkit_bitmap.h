@@ -31,13 +31,13 @@ public:
         FHeight = Value;
         Realloc();
     }
-    std::uint8_t* ScanLine(int Y) override
+    std::uint8_t* RowAddress(int Y) override
     {
         const int row = FBottomUp ? FHeight - 1 - Y : Y;
         return FStore.data() + static_cast<std::size_t>(row) * Stride();
     }
     int Stride() const { return (FWidth * (FBits ? FBits : 32) / 8 + 3) / 4 * 4; }
-    std::uint8_t& Byte(int X, int Y, int B) { return ScanLine(Y)[X * (FBits / 8) + B]; }
+    std::uint8_t& Byte(int X, int Y, int B) { return RowAddress(Y)[X * (FBits / 8) + B]; }
 
     int FormatChanges = 0;
 

@@ -9,6 +9,7 @@
 #include "bitmap/byte_map.h"
 #include "fake_image_host.h"
 #include "fake_toolkit_bitmap.h"
+#include "toolkit/tkbitmap.h"
 
 using fake_image_host::Host;
 using fake_image_host::IsEmpty;
@@ -346,7 +347,7 @@ TEST(FilterGraphicRead, BottomUpAndTopDownToolkitBitmapsAgreeRowForRow)
             for (int b = 0; b < 4; ++b)
                 ASSERT_EQ(up.Byte(x, y, b), down.Byte(x, y, b));
     EXPECT_EQ(up.Byte(1, 0, 3), host.At(1, 0, 3));
-    EXPECT_NE(up.ScanLine(0), down.ScanLine(0)); // different storage, same picture
+    EXPECT_NE(up.RowAddress(0), down.RowAddress(0)); // different storage, same picture
 }
 
 TEST(FilterGraphicRead, SingleRowToolkitBitmap)
@@ -533,3 +534,49 @@ TEST(FilterGraphicWrite, NullOutputBufferIsNotWritten)
 }
 
 } // namespace
+
+// ------------------------------------------------------------------ the toolkit's own bitmap
+
+TEST(FilterGraphicToolkitBitmap, ReadsIntoAndWritesFromTheRealBitmap)
+{
+    Host host(5, 3, 3, {.PreDummy = 1, .RowPadding = 3});
+    TPSFilterGraphic graphic(&host.Record);
+    TBitmap bmp; // starts device-dependent; the read makes it a 32-bit section
+    bmp.Assign(&graphic);
+    ASSERT_EQ(bmp.PixelFormat(), pf32bit);
+    ASSERT_EQ(bmp.Width(), 5);
+    ASSERT_EQ(bmp.Height(), 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const std::uint8_t* p = static_cast<std::uint8_t*>(bmp.ScanLine(y)) + 4 * x;
+            EXPECT_EQ(p[0], host.At(x, y, 2)) << x << "," << y;
+            EXPECT_EQ(p[1], host.At(x, y, 1));
+            EXPECT_EQ(p[2], host.At(x, y, 0));
+        }
+    // The canvas sees the same picture: red is the host's first plane.
+    EXPECT_EQ(bmp.Canvas()->Pixel(4, 2) & 0xFF, host.At(4, 2, 0));
+
+    static_cast<std::uint8_t*>(bmp.ScanLine(1))[4 * 2 + 2] = 0x5A; // red of (2, 1)
+    graphic.Assign(&bmp);
+    EXPECT_EQ(host.Output(2, 1, 0), 0x5A);
+    EXPECT_EQ(host.Output(2, 1, 1), host.At(2, 1, 1));
+    EXPECT_EQ(host.Output(0, 0, 2), host.At(0, 0, 2));
+    EXPECT_TRUE(host.OutputFramingIntact());
+}
+
+TEST(FilterGraphicToolkitBitmap, RowViewFollowsThePixelFormat)
+{
+    TBitmap bmp;
+    EXPECT_EQ(bmp.PixelFormatBits(), 0);
+    bmp.SetPixelFormatBits(24);
+    EXPECT_EQ(bmp.PixelFormat(), pf24bit);
+    bmp.SetPixelFormatBits(16);
+    EXPECT_EQ(bmp.PixelFormatBits(), 16);
+    bmp.SetPixelFormatBits(7); // no such format: the device's own
+    EXPECT_EQ(bmp.PixelFormat(), pfDevice);
+    bmp.SetPixelFormatBits(32);
+    bmp.SetSize(3, 2);
+    // Bottom-up rows: the second row lies one stride before the first.
+    IToolkitBitmapRows& rows = bmp;
+    EXPECT_EQ(rows.RowAddress(0) - rows.RowAddress(1), 12);
+}
