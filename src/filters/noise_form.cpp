@@ -104,8 +104,6 @@ TNoiseForm::TNoiseForm(TComponent* AOwner) : TForm(AOwner)
     RegisterField("ImgView", ImgView);
 
     LoadFromResource(NoiseFormResourceName);
-    // What streaming a control in finishes with: bars laid out, stages initialised.
-    ImgView->Loaded();
 }
 
 TNoiseForm::~TNoiseForm() = default;

@@ -32,6 +32,10 @@ public:
     void DestroyComponents();
     bool Destroying() const { return FDestroying; }
 
+    // Runs once a stored form description has set the properties of every component it
+    // created and wired their events, for each of them in creation order: settings that
+    // depend on one another are settled here.
+    virtual void Loaded() {}
     // Runs once the most derived constructor has finished (TForm runs its creation handler
     // here); CreateComponent<T> and the form factories call it.
     virtual void AfterConstruction() {}

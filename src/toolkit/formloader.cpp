@@ -307,6 +307,7 @@ void LoadFormDescription(TForm& Form, const std::string& Text)
     if (!isForm)
         kind = formKind;
     Form.SetName(root.Name);
+    const int before = Form.ComponentCount();
     std::vector<TPendingEvent> events;
     ApplyProperties(Form, *kind, root, events);
     BuildChildren(Form, Form, root, events);
@@ -321,4 +322,6 @@ void LoadFormDescription(TForm& Form, const std::string& Text)
             p.Fail("handler " + handler + " does not fit event " + p.Name);
     }
     Form.BindFields();
+    for (int i = before; i < Form.ComponentCount(); ++i)
+        Form.Components(i)->Loaded();
 }

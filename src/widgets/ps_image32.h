@@ -37,7 +37,7 @@ public:
 
     void Invalidate() override;
     // After loading from a stored form.
-    virtual void Loaded();
+    void Loaded() override;
     // The erase-background message: answers handled (true) without erasing.
     virtual bool EraseBackground(const TRect& ClipRect);
 

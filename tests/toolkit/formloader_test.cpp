@@ -17,6 +17,15 @@ public:
     double Scale = 1.0;
     TNotifyEvent OnUserChange;
     TRangeEvent OnRange;
+    // What the bar saw when loading finished.
+    int LoadedCount = 0, PositionWhenLoaded = -1;
+    bool EventWiredWhenLoaded = false;
+    void Loaded() override
+    {
+        ++LoadedCount;
+        PositionWhenLoaded = Position;
+        EventWiredWhenLoaded = static_cast<bool>(OnUserChange);
+    }
 };
 
 void RegisterTestBar()
@@ -285,6 +294,31 @@ TEST_F(FormLoaderTest, ExternalKindsExtendTheirBase)
     ASSERT_NE(bar, nullptr);
     bar->OnRange(bar, 5);
     EXPECT_EQ(seen, 5);
+}
+
+TEST_F(FormLoaderTest, EveryLoadedControlIsToldOnceAfterPropertiesAndEvents)
+{
+    RegisterTestBar();
+    TComponentPtr<TForm> f(CreateFormOf<TForm>(nullptr));
+    f->RegisterHandler("Changed", TNotifyEvent([](TObject*) {}));
+    // A control made in code before loading is not the loader's to finish.
+    auto* early = new TTestBar(f.get());
+    f->LoadFromDescription("form F: TForm\n"
+                           "  control a: TTestBar\n    Position = 7\n    OnUserChange = Changed\n  end\n"
+                           "  control p: TPanel\n"
+                           "    control b: TTestBar\n      Position = 9\n    end\n"
+                           "  end\n"
+                           "end\n");
+    auto* a = dynamic_cast<TTestBar*>(f->FindComponent("a"));
+    auto* b = dynamic_cast<TTestBar*>(f->FindComponent("b"));
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(a->LoadedCount, 1);
+    EXPECT_EQ(a->PositionWhenLoaded, 7);
+    EXPECT_TRUE(a->EventWiredWhenLoaded);
+    EXPECT_EQ(b->LoadedCount, 1) << "nested controls too";
+    EXPECT_EQ(b->PositionWhenLoaded, 9);
+    EXPECT_EQ(early->LoadedCount, 0);
 }
 
 } // namespace
