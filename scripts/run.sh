@@ -39,6 +39,8 @@ else
   echo "== transfer of the built-in 320 x 200 sample with a selection"
 fi
 
+# Nothing from an earlier run may pass for this run's output.
+rm -f "$report" "$WINEPREFIX/drive_c/tarnwickstudiorgb_dovrane.bmp" "$WINEPREFIX/drive_c/tarnwickstudioa_dovrane.bmp"
 set +e
 (cd "$work" && "$OLDPWD/scripts/with-wine.sh" wine "$host" --module "$module" "${input[@]}" \
    --reg-clear --reg-host-version "Vesper Test Host" --reg-editor-dir "$editor_dir" \
