@@ -201,3 +201,8 @@ private:
     TColor32 FOuterColor = 0;
     TStretchFilter FStretchFilter = sfNearest;
 };
+
+// The platform's dotted focus rectangle on a bitmap: every outline pixel of R whose
+// coordinates sum to an even number has its colour bits inverted, each once and inside the
+// clip rectangle, so drawing twice restores the picture.
+void DrawFocusRectOn(TBitmap32& B, const TRect& R);

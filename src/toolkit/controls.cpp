@@ -676,15 +676,7 @@ void TWinControl::KeyPress(char& Key)
 
 void TCustomControl::PaintControl(TCanvas& Canvas)
 {
-    FCanvas = &Canvas;
-    try {
-        Canvas.Font.Assign(&Font());
-        Paint();
-    } catch (...) {
-        FCanvas = nullptr;
-        throw;
-    }
-    FCanvas = nullptr;
+    PaintWithCanvas(FCanvas, Canvas, Font(), [this] { Paint(); });
 }
 
 void TCustomControl::Paint()

@@ -276,6 +276,20 @@ private:
     bool FTearingDown = false;
 };
 
+// Runs Paint with Slot pointing at Canvas, whose font becomes Font; Slot is null again
+// afterwards, also when Paint throws, so no canvas outlives its paint.
+template <class F>
+void PaintWithCanvas(TCanvas*& Slot, TCanvas& Canvas, TFont& Font, F Paint)
+{
+    struct TReset {
+        TCanvas*& Slot;
+        ~TReset() { Slot = nullptr; }
+    } reset{Slot};
+    Slot = &Canvas;
+    Canvas.Font.Assign(&Font);
+    Paint();
+}
+
 // A windowed control that draws itself: Paint draws on Canvas (valid during painting).
 class TCustomControl : public TWinControl {
 public:

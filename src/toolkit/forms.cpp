@@ -175,15 +175,7 @@ bool TForm::DialogKey(std::uint16_t Key, TShiftState)
 
 void TForm::PaintControl(TCanvas& Canvas)
 {
-    FCanvas = &Canvas;
-    try {
-        Canvas.Font.Assign(&Font());
-        Paint();
-    } catch (...) {
-        FCanvas = nullptr;
-        throw;
-    }
-    FCanvas = nullptr;
+    PaintWithCanvas(FCanvas, Canvas, Font(), [this] { Paint(); });
 }
 
 void TForm::VisibleChanged()

@@ -33,31 +33,6 @@ std::int32_t Saturate32(std::int64_t V)
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(V, INT32_MIN, INT32_MAX));
 }
 
-// The platform's dotted focus rectangle: every outline pixel whose coordinates sum to an
-// even number is inverted, each once, so drawing twice restores the picture.
-void DrawFocusRectOn(TBitmap32& B, const TRect& R)
-{
-    if (R.Right <= R.Left || R.Bottom <= R.Top)
-        return;
-    const TRect& clip = B.ClipRect();
-    auto invert = [&](int x, int y) {
-        if ((x + y) & 1)
-            return;
-        if (x < clip.Left || y < clip.Top || x >= clip.Right || y >= clip.Bottom)
-            return;
-        B.SetPixelAt(x, y, B.PixelAt(x, y) ^ 0x00FFFFFFu);
-    };
-    for (int x = R.Left; x < R.Right; ++x) {
-        invert(x, R.Top);
-        if (R.Bottom - 1 != R.Top)
-            invert(x, R.Bottom - 1);
-    }
-    for (int y = R.Top + 1; y < R.Bottom - 1; ++y) {
-        invert(R.Left, y);
-        if (R.Right - 1 != R.Left)
-            invert(R.Right - 1, y);
-    }
-}
 
 // Unlocks a bitmap when leaving a scope, also when an exception passes.
 struct TLockGuard {

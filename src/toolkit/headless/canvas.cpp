@@ -69,31 +69,7 @@ void THeadlessCanvas::FrameRect(const TRect& R)
     }
 }
 
-void THeadlessCanvas::DrawFocusRect(const TRect& R)
-{
-    if (R.Right <= R.Left || R.Bottom <= R.Top)
-        return;
-    // Every pixel of the outline whose coordinates sum to an even number is inverted; each
-    // outline pixel is visited once, so drawing twice restores the picture.
-    auto invert = [&](int x, int y) {
-        if ((x + y) & 1)
-            return;
-        const TRect& clip = FTarget.ClipRect();
-        if (x < clip.Left || y < clip.Top || x >= clip.Right || y >= clip.Bottom)
-            return;
-        FTarget.SetPixelAt(x, y, FTarget.PixelAt(x, y) ^ 0x00FFFFFFu);
-    };
-    for (int x = R.Left; x < R.Right; ++x) {
-        invert(x, R.Top);
-        if (R.Bottom - 1 != R.Top)
-            invert(x, R.Bottom - 1);
-    }
-    for (int y = R.Top + 1; y < R.Bottom - 1; ++y) {
-        invert(R.Left, y);
-        if (R.Right - 1 != R.Left)
-            invert(R.Right - 1, y);
-    }
-}
+void THeadlessCanvas::DrawFocusRect(const TRect& R) { DrawFocusRectOn(FTarget, R); }
 
 void THeadlessCanvas::LineTo(int X, int Y)
 {

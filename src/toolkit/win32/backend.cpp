@@ -1102,17 +1102,24 @@ void CloseRegistryKey(TRegistryKey Key)
         RegCloseKey(static_cast<HKEY>(Key));
 }
 
-std::vector<std::string> RegistrySubKeyNames(TRegistryKey Key)
+} // namespace plat
+
+namespace {
+// Names of a key's subkeys or of its values, in the registry's enumeration order.
+std::vector<std::string> RegistryNames(TRegistryKey Key, bool Values)
 {
     std::vector<std::string> names;
-    DWORD longest = 0;
-    if (!Key || RegQueryInfoKeyA(static_cast<HKEY>(Key), nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
-                                 nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    HKEY key = static_cast<HKEY>(Key);
+    DWORD longestKey = 0, longestValue = 0;
+    if (!Key || RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &longestKey, nullptr, nullptr,
+                                 &longestValue, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return names;
+    const DWORD longest = Values ? longestValue : longestKey;
     std::vector<char> buf(longest + 1 < 256 ? 256 : longest + 1);
     for (DWORD i = 0;; ++i) {
         DWORD len = static_cast<DWORD>(buf.size());
-        LONG r = RegEnumKeyExA(static_cast<HKEY>(Key), i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
+        LONG r = Values ? RegEnumValueA(key, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr)
+                        : RegEnumKeyExA(key, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
         if (r == ERROR_MORE_DATA) {
             // A longer name appeared since the query: grow and ask for the same index again.
             buf.resize(buf.size() * 2);
@@ -1125,29 +1132,13 @@ std::vector<std::string> RegistrySubKeyNames(TRegistryKey Key)
     }
     return names;
 }
+} // namespace
 
-std::vector<std::string> RegistryValueNames(TRegistryKey Key)
-{
-    std::vector<std::string> names;
-    DWORD longest = 0;
-    if (!Key || RegQueryInfoKeyA(static_cast<HKEY>(Key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                 nullptr, &longest, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return names;
-    std::vector<char> buf(longest + 1 < 256 ? 256 : longest + 1);
-    for (DWORD i = 0;; ++i) {
-        DWORD len = static_cast<DWORD>(buf.size());
-        LONG r = RegEnumValueA(static_cast<HKEY>(Key), i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
-        if (r == ERROR_MORE_DATA) {
-            buf.resize(buf.size() * 2);
-            --i;
-            continue;
-        }
-        if (r != ERROR_SUCCESS)
-            break;
-        names.emplace_back(buf.data(), len);
-    }
-    return names;
-}
+namespace plat {
+
+std::vector<std::string> RegistrySubKeyNames(TRegistryKey Key) { return RegistryNames(Key, false); }
+
+std::vector<std::string> RegistryValueNames(TRegistryKey Key) { return RegistryNames(Key, true); }
 
 bool ReadRegistryString(TRegistryKey Key, const std::string& Name, std::string& Value)
 {

@@ -118,6 +118,20 @@ private:
     COLORREF FText = 0, FBack = 0;
 };
 
+// Fills or frames R with the canvas brush (nothing for a clear brush or an empty R).
+void BrushRect(void* DcHandle, const TBrush& Brush, const TRect& R, int(WINAPI* Draw)(HDC, const RECT*, HBRUSH))
+{
+    if (Brush.Style == bsClear || R.Right <= R.Left || R.Bottom <= R.Top)
+        return;
+    RECT r = ToRect(R);
+    HBRUSH b = MakeBrush(Brush);
+    if (!b)
+        return;
+    TBrushColours colours(Dc(DcHandle), Brush);
+    Draw(Dc(DcHandle), &r, b);
+    DeleteObject(b);
+}
+
 } // namespace
 
 void* win32::FontHandle(const TFont& Font)
@@ -147,31 +161,9 @@ TColor TGdiCanvas::Pixel(int X, int Y) const
 
 void TGdiCanvas::SetPixel(int X, int Y, TColor Color) { SetPixelV(Dc(FDc), X, Y, Rgb(Color)); }
 
-void TGdiCanvas::FillRect(const TRect& R)
-{
-    if (Brush.Style == bsClear || R.Right <= R.Left || R.Bottom <= R.Top)
-        return;
-    RECT r = ToRect(R);
-    HBRUSH b = MakeBrush(Brush);
-    if (!b)
-        return;
-    TBrushColours colours(Dc(FDc), Brush);
-    ::FillRect(Dc(FDc), &r, b);
-    DeleteObject(b);
-}
+void TGdiCanvas::FillRect(const TRect& R) { BrushRect(FDc, Brush, R, ::FillRect); }
 
-void TGdiCanvas::FrameRect(const TRect& R)
-{
-    if (Brush.Style == bsClear || R.Right <= R.Left || R.Bottom <= R.Top)
-        return;
-    RECT r = ToRect(R);
-    HBRUSH b = MakeBrush(Brush);
-    if (!b)
-        return;
-    TBrushColours colours(Dc(FDc), Brush);
-    ::FrameRect(Dc(FDc), &r, b);
-    DeleteObject(b);
-}
+void TGdiCanvas::FrameRect(const TRect& R) { BrushRect(FDc, Brush, R, ::FrameRect); }
 
 void TGdiCanvas::DrawFocusRect(const TRect& R)
 {
