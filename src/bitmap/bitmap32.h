@@ -27,6 +27,23 @@ public:
 
     TNotifyEvent OnChange;
 
+    // Runs Body inside an update bracket, then closes it and notifies the change, also when
+    // Body throws (the exception goes on afterwards).
+    template <class F>
+    void ChangeInUpdate(F Body)
+    {
+        BeginUpdate();
+        try {
+            Body();
+        } catch (...) {
+            EndUpdate();
+            NotifyChange();
+            throw;
+        }
+        EndUpdate();
+        NotifyChange();
+    }
+
 protected:
     std::recursive_mutex FLock;
     int FLockCount = 0;

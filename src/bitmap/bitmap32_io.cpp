@@ -7,16 +7,7 @@
 
 void TBitmap32::Assign(TPersistent* Source)
 {
-    BeginUpdate();
-    try {
-        AssignInUpdate(Source);
-    } catch (...) {
-        EndUpdate();
-        NotifyChange();
-        throw;
-    }
-    EndUpdate();
-    NotifyChange();
+    ChangeInUpdate([&] { AssignInUpdate(Source); });
 }
 
 void TBitmap32::AssignInUpdate(TPersistent* Source)

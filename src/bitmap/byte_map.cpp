@@ -64,18 +64,11 @@ void TByteMap::ReadFromBitmap(TBitmap32* Source, TChannelKind Kind)
 {
     if (!Source)
         throw EInvalidOperation("No bitmap to read the byte map from");
-    BeginUpdate();
-    try {
+    ChangeInUpdate([&] {
         SetSize(Source->Width(), Source->Height());
         if (!IsEmpty() && !Source->IsEmpty())
             ReadChannel(Source->Bits(), FBits.data(), FBits.size(), Kind);
-    } catch (...) {
-        EndUpdate();
-        NotifyChange();
-        throw;
-    }
-    EndUpdate();
-    NotifyChange();
+    });
 }
 
 void TByteMap::WriteToBitmap(TBitmap32* Target, TChannelKind Kind)
@@ -115,16 +108,7 @@ void TByteMap::WriteToBitmap(TBitmap32* Target, TChannelKind Kind)
 
 void TByteMap::Assign(TPersistent* Source)
 {
-    BeginUpdate();
-    try {
-        AssignInUpdate(Source);
-    } catch (...) {
-        EndUpdate();
-        NotifyChange();
-        throw;
-    }
-    EndUpdate();
-    NotifyChange();
+    ChangeInUpdate([&] { AssignInUpdate(Source); });
 }
 
 void TByteMap::AssignInUpdate(TPersistent* Source)

@@ -27,6 +27,19 @@ TControl::~TControl()
         FParent->RemoveControl(this);
 }
 
+void DispatchWheel(TControl* Start, TPoint Screen, TControlMessage& Message)
+{
+    for (TControl* c = Start; c; c = c->Parent()) {
+        TPoint l = c->ScreenToClient(Screen);
+        Message.X = l.X;
+        Message.Y = l.Y;
+        Message.Handled = false;
+        c->Dispatch(Message);
+        if (Message.Handled)
+            break;
+    }
+}
+
 void TControl::SetParent(TWinControl* AParent)
 {
     if (AParent == FParent)

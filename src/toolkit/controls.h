@@ -58,6 +58,11 @@ struct TControlMessage {
     bool Handled = false;  // MouseWheel: set when a handler took the wheel
 };
 
+class TControl;
+// Offers a wheel message at the screen point Screen to Start, then to each of its parents in
+// turn (the point in that control's client coordinates) until one handles it.
+void DispatchWheel(TControl* Start, TPoint Screen, TControlMessage& Message);
+
 // Base of every visual component: position within the parent, alignment, visibility,
 // colour, font and the mouse events.
 class TControl : public TComponent {

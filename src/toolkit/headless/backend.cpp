@@ -253,15 +253,7 @@ void DeliverMouse(const TEvent& E)
         // The wheel goes to the focused control first, then up through its parents.
         TForm* f = RunningForm();
         TControl* c = f && f->ActiveControl() ? f->ActiveControl() : to;
-        for (; c; c = c->Parent()) {
-            TPoint l = c->ScreenToClient(screen);
-            m.X = l.X;
-            m.Y = l.Y;
-            m.Handled = false;
-            c->Dispatch(m);
-            if (m.Handled)
-                break;
-        }
+        DispatchWheel(c, screen, m);
         return;
     }
     to->Dispatch(m);

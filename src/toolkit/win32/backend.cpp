@@ -544,15 +544,7 @@ void TWin32Window::Wheel(WPARAM W, LPARAM L)
     m.Kind = TMessageKind::MouseWheel;
     m.WheelDelta = GET_WHEEL_DELTA_WPARAM(W);
     m.Shift = MouseShift(GET_KEYSTATE_WPARAM(W));
-    for (; c; c = c->Parent()) {
-        TPoint l = c->ScreenToClient(screen);
-        m.X = l.X;
-        m.Y = l.Y;
-        m.Handled = false;
-        c->Dispatch(m);
-        if (m.Handled)
-            break;
-    }
+    DispatchWheel(c, screen, m);
 }
 
 void TWin32Window::FocusReceived()
