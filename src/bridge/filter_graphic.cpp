@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bitmap/bitmap32.h"
+#include "bridge/plane_copy.h"
 #include "toolkit/pixel_rows.h"
 
 const char* const SourceTooSmallMessage = "Source bitmap is smaller than the filter rectangle";
@@ -80,6 +81,24 @@ void CopyPlanes(const PlaneLayout& Source, const PlaneLayout& Destination, int C
     }
     if (Columns <= 0 || Rows <= 0 || channels == 0 || !Source.Data || !Destination.Data)
         return;
+
+    // Into 32-bit bitmap pixels with every channel in its own byte (the host read): whole
+    // rows at a time.
+    const bool identity = [&] {
+        for (int k = 0; k < channels; ++k)
+            if (offset[static_cast<std::size_t>(k)] != k)
+                return false;
+        return true;
+    }();
+    if (identity && Destination.PreSkip == 0 && Destination.Planes == 4 && Destination.PostSkip == 0 &&
+        channels <= 4) {
+        const TRowInto32 row = RowInto32();
+        const int stride = Source.PreSkip + Source.Planes + Source.PostSkip;
+        for (int r = 0; r < Rows; ++r)
+            row(Source.Data + static_cast<std::ptrdiff_t>(r) * Source.RowBytes + Source.PreSkip, stride, channels,
+                Destination.Data + static_cast<std::ptrdiff_t>(r) * Destination.RowBytes, Columns);
+        return;
+    }
 
     const std::ptrdiff_t srcTail = static_cast<std::ptrdiff_t>(Source.Planes) + Source.PostSkip;
     const std::ptrdiff_t dstTail = static_cast<std::ptrdiff_t>(Destination.Planes) + Destination.PostSkip;
