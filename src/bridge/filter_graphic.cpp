@@ -60,8 +60,10 @@ int SwapRedBlueChannelMap(int k)
     return k >= 0 && k < static_cast<int>(Table.size()) ? Table[static_cast<std::size_t>(k)] : k;
 }
 
-void CopyPlanes(const PlaneLayout& Source, const PlaneLayout& Destination, int Columns, int Rows,
-                ChannelMap Map)
+namespace {
+// CopyPlanes, told whether the destination is new, zero-filled storage (see plane_copy.h).
+void CopyPlanesInto(const PlaneLayout& Source, const PlaneLayout& Destination, int Columns, int Rows, ChannelMap Map,
+                    bool DestinationCleared)
 {
     if (Source.Planes > Destination.Planes || Source.Depth != 8 || Destination.Depth != 8)
         FailAt(97);
@@ -96,7 +98,8 @@ void CopyPlanes(const PlaneLayout& Source, const PlaneLayout& Destination, int C
         const int stride = Source.PreSkip + Source.Planes + Source.PostSkip;
         for (int r = 0; r < Rows; ++r)
             row(Source.Data + static_cast<std::ptrdiff_t>(r) * Source.RowBytes + Source.PreSkip, stride, channels,
-                Destination.Data + static_cast<std::ptrdiff_t>(r) * Destination.RowBytes, Columns);
+                Destination.Data + static_cast<std::ptrdiff_t>(r) * Destination.RowBytes, Columns,
+                DestinationCleared);
         return;
     }
 
@@ -115,6 +118,14 @@ void CopyPlanes(const PlaneLayout& Source, const PlaneLayout& Destination, int C
             d += dstTail;
         }
     }
+}
+
+} // namespace
+
+void CopyPlanes(const PlaneLayout& Source, const PlaneLayout& Destination, int Columns, int Rows,
+                ChannelMap Map)
+{
+    CopyPlanesInto(Source, Destination, Columns, Rows, Map, false);
 }
 
 int TPSFilterGraphic::Width() const { return FFilterRecord ? FFilterRecord->imageSize.h : 0; }
@@ -139,12 +150,13 @@ void TPSFilterGraphic::AssignTo(TPersistent* Dest)
         return TPersistent::AssignTo(Dest);
 
     if (auto* bitmap = dynamic_cast<TBitmap32*>(Dest)) {
-        bitmap->SetSize(columns, rows);
+        // A new size is new storage, and new storage is zero-filled.
+        const bool cleared = bitmap->SetSize(columns, rows);
         const PlaneLayout into{reinterpret_cast<std::uint8_t*>(bitmap->Bits()), 0, 4, 0,
                                bitmap->Width() * 4, 8};
         if (Advance(r))
-            CopyPlanes(InputLayout(r), into, std::min(columns, bitmap->Width()),
-                       std::min(rows, bitmap->Height()), IdentityChannelMap);
+            CopyPlanesInto(InputLayout(r), into, std::min(columns, bitmap->Width()),
+                           std::min(rows, bitmap->Height()), IdentityChannelMap, cleared);
     } else if (auto* rowsOf = dynamic_cast<IToolkitBitmapRows*>(Dest)) {
         rowsOf->SetPixelFormatBits(32);
         rowsOf->SetWidth(std::max(0, columns));

@@ -34,7 +34,8 @@ TRowInto32 RowInto32()
     return chosen;
 }
 
-void CopyRowInto32Plain(const std::uint8_t* Src, int Stride, int Planes, std::uint8_t* Dst, int Columns)
+void CopyRowInto32Plain(const std::uint8_t* Src, int Stride, int Planes, std::uint8_t* Dst, int Columns,
+                        bool Cleared)
 {
     if (Columns <= 0 || Planes <= 0)
         return;
@@ -49,9 +50,14 @@ void CopyRowInto32Plain(const std::uint8_t* Src, int Stride, int Planes, std::ui
         const std::uint32_t keep = Planes >= 4 ? 0u : ~0u << (8 * Planes);
         const std::int64_t readable = static_cast<std::int64_t>(Columns - 1) * Stride + Planes;
         const int words = readable >= 4 ? static_cast<int>(std::min<std::int64_t>((readable - 4) / Stride + 1, Columns)) : 0;
-        for (; c < words; ++c) {
-            std::uint8_t* d = Dst + static_cast<std::ptrdiff_t>(c) * 4;
-            Store32(d, (Load32(d) & keep) | (Load32(Src + static_cast<std::ptrdiff_t>(c) * Stride) & ~keep));
+        if (Cleared) {
+            for (; c < words; ++c)
+                Store32(Dst + static_cast<std::ptrdiff_t>(c) * 4, Load32(Src + static_cast<std::ptrdiff_t>(c) * Stride) & ~keep);
+        } else {
+            for (; c < words; ++c) {
+                std::uint8_t* d = Dst + static_cast<std::ptrdiff_t>(c) * 4;
+                Store32(d, (Load32(d) & keep) | (Load32(Src + static_cast<std::ptrdiff_t>(c) * Stride) & ~keep));
+            }
         }
     }
     for (; c < Columns; ++c)

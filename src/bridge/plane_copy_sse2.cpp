@@ -13,7 +13,8 @@ inline __m128i Load(const std::uint8_t* P) { return _mm_loadu_si128(reinterpret_
 inline void Store(std::uint8_t* P, __m128i V) { _mm_storeu_si128(reinterpret_cast<__m128i*>(P), V); }
 } // namespace
 
-void CopyRowInto32Sse2(const std::uint8_t* Src, int Stride, int Planes, std::uint8_t* Dst, int Columns)
+void CopyRowInto32Sse2(const std::uint8_t* Src, int Stride, int Planes, std::uint8_t* Dst, int Columns,
+                       bool Cleared)
 {
     if (Columns <= 0 || Planes <= 0)
         return;
@@ -30,8 +31,8 @@ void CopyRowInto32Sse2(const std::uint8_t* Src, int Stride, int Planes, std::uin
         const __m128i keep = _mm_set1_epi32(static_cast<int>(Planes >= 4 ? 0u : ~0u << (8 * Planes)));
         for (; static_cast<std::int64_t>(c) * 4 + 16 <= readable && c + 4 <= Columns; c += 4) {
             std::uint8_t* d = Dst + static_cast<std::ptrdiff_t>(c) * 4;
-            Store(d, _mm_or_si128(_mm_and_si128(Load(d), keep),
-                                  _mm_andnot_si128(keep, Load(Src + static_cast<std::ptrdiff_t>(c) * 4))));
+            const __m128i channels = _mm_andnot_si128(keep, Load(Src + static_cast<std::ptrdiff_t>(c) * 4));
+            Store(d, Cleared ? channels : _mm_or_si128(_mm_and_si128(Load(d), keep), channels));
         }
     } else if (Stride == 3 && Planes == 3) {
         // Twelve bytes of four pixels move to the low three bytes of four lanes: pixel i's
@@ -47,9 +48,9 @@ void CopyRowInto32Sse2(const std::uint8_t* Src, int Stride, int Planes, std::uin
                 _mm_or_si128(_mm_and_si128(x, lane0), _mm_and_si128(_mm_slli_si128(x, 1), lane1)),
                 _mm_or_si128(_mm_and_si128(_mm_slli_si128(x, 2), lane2), _mm_and_si128(_mm_slli_si128(x, 3), lane3)));
             std::uint8_t* d = Dst + static_cast<std::ptrdiff_t>(c) * 4;
-            Store(d, _mm_or_si128(_mm_and_si128(Load(d), fourth), rgb));
+            Store(d, Cleared ? rgb : _mm_or_si128(_mm_and_si128(Load(d), fourth), rgb));
         }
     }
     CopyRowInto32Plain(Src + static_cast<std::ptrdiff_t>(c) * Stride, Stride, Planes, Dst + static_cast<std::ptrdiff_t>(c) * 4,
-                       Columns - c);
+                       Columns - c, Cleared);
 }

@@ -8,8 +8,10 @@
 #include <random>
 #include <vector>
 
+#include "bitmap/bitmap32.h"
 #include "bridge/filter_graphic.h"
 #include "bridge/plane_copy.h"
+#include "fake_image_host.h"
 
 namespace {
 
@@ -105,14 +107,20 @@ TEST(PlaneCopyRows, Sse2TwinMatchesThePortableLoop)
         std::unique_ptr<std::uint8_t[]> src(new std::uint8_t[readable]);
         for (std::size_t i = 0; i < readable; ++i)
             src[i] = static_cast<std::uint8_t>(rnd());
+        // Every other case into cleared storage, told so: the same bytes must come out.
+        const bool cleared = n % 2 == 0;
         std::vector<std::uint8_t> a(static_cast<std::size_t>(columns) * 4);
-        for (auto& v : a)
-            v = static_cast<std::uint8_t>(rnd());
-        std::vector<std::uint8_t> b = a;
-        CopyRowInto32Plain(src.get(), stride, planes, a.data(), columns);
-        CopyRowInto32Sse2(src.get(), stride, planes, b.data(), columns);
+        if (!cleared)
+            for (auto& v : a)
+                v = static_cast<std::uint8_t>(rnd());
+        std::vector<std::uint8_t> b = a, c = a;
+        CopyRowInto32Plain(src.get(), stride, planes, a.data(), columns, false);
+        CopyRowInto32Plain(src.get(), stride, planes, c.data(), columns, cleared);
+        CopyRowInto32Sse2(src.get(), stride, planes, b.data(), columns, cleared);
+        ASSERT_EQ(a, c) << "seed " << std::hex << seed << std::dec << " case " << n << ": stride " << stride
+                        << " planes " << planes << " columns " << columns << " (portable, cleared)";
         ASSERT_EQ(a, b) << "seed " << std::hex << seed << std::dec << " case " << n << ": stride " << stride
-                        << " planes " << planes << " columns " << columns;
+                        << " planes " << planes << " columns " << columns << (cleared ? " (cleared)" : "");
     }
 #else
     GTEST_SKIP() << "no SSE2 twin on this processor family";
@@ -124,13 +132,34 @@ TEST(PlaneCopyRows, PortableLoopKeepsTheBytesNoChannelNames)
     // Three planes in four-byte pixels with one dummy plane first.
     const std::uint8_t src[] = {0xEE, 1, 2, 3, 0xEE, 4, 5, 6, 0xEE, 7, 8, 9};
     std::vector<std::uint8_t> dst(12, 0x77);
-    CopyRowInto32Plain(src + 1, 4, 3, dst.data(), 3);
+    CopyRowInto32Plain(src + 1, 4, 3, dst.data(), 3, false);
     EXPECT_EQ(dst, (std::vector<std::uint8_t>{1, 2, 3, 0x77, 4, 5, 6, 0x77, 7, 8, 9, 0x77}));
-    // One plane, packed.
+    // One plane, packed, into cleared storage.
     const std::uint8_t grey[] = {10, 20, 30, 40, 50};
     std::vector<std::uint8_t> g(20, 0);
-    CopyRowInto32Plain(grey, 1, 1, g.data(), 5);
+    CopyRowInto32Plain(grey, 1, 1, g.data(), 5, true);
     EXPECT_EQ(g, (std::vector<std::uint8_t>{10, 0, 0, 0, 20, 0, 0, 0, 30, 0, 0, 0, 40, 0, 0, 0, 50, 0, 0, 0}));
+}
+
+// A read that resizes the bitmap writes into new, zero-filled storage: the fourth byte of an
+// RGB image is 0 there, whatever the old storage held, and the planes are the host's.
+TEST(PlaneCopyRows, ReadIntoNewStorageLeavesZeroInTheFourthByte)
+{
+    for (int planes : {1, 3, 4}) {
+        fake_image_host::Host host(37, 5, planes, fake_image_host::Options{1, 2, 3});
+        TBitmap32 bmp;
+        bmp.SetSize(4, 4);
+        bmp.Clear(0xABABABABu);
+        TPSFilterGraphic graphic(&host.Record);
+        graphic.AssignTo(&bmp);
+        ASSERT_EQ(bmp.Width(), 37);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 37; ++x)
+                for (int k = 0; k < 4; ++k)
+                    ASSERT_EQ(static_cast<std::uint8_t>(bmp.PixelAt(x, y) >> (8 * k)),
+                              k < planes ? fake_image_host::Host::Value(x, y, k) : 0)
+                        << planes << " planes, pixel " << x << "," << y << " byte " << k;
+    }
 }
 
 } // namespace
