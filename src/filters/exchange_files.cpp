@@ -1,10 +1,12 @@
 #include "filters/exchange_files.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
 #include "bitmap/bmp_writer.h"
+#include "bitmap/low_level.h"
 #include "toolkit/application.h"
 
 const char* const ImageExchangeFileName = "c:\\tarnwickstudiorgb_dovrane.bmp";
@@ -22,17 +24,50 @@ void WriteMaskBmp(TStream& Stream, const TBitmap32& Mask, int Width, int Height,
     if (imageSize == 0)
         return;
 
-    // Rows gathered into chunks of about 1 MiB; the padding bytes stay 0.
+    // What the clipped read gives: the pixel inside the clip rectangle (within the bitmap),
+    // the outer colour everywhere else; red is 255 - its alpha.
+    TRect clip;
+    if (!IntersectRects(clip, Mask.ClipRect(), Mask.BoundsRect()) || Mask.IsEmpty())
+        clip = TRect{0, 0, 0, 0};
+    const auto outside = static_cast<std::uint8_t>(255 - (Mask.OuterColor() >> 24));
+    const int left = std::min(clip.Left, Width), right = std::min(clip.Right, Width);
+
+    // Rows gathered into chunks of about 1 MiB; the padding bytes and the green and blue
+    // bytes stay 0. A chunk row that already holds the outside colour throughout is not
+    // written again, so the rows outside the mask cost nothing after the first chunk.
     const std::size_t rowBytes = static_cast<std::size_t>(stride);
     const int rowsPerChunk = static_cast<int>(std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes));
-    std::vector<std::uint8_t> chunk(std::min<std::size_t>(static_cast<std::size_t>(rowsPerChunk),
-                                                          static_cast<std::size_t>(Height)) * rowBytes);
+    const std::size_t chunkRows = std::min<std::size_t>(static_cast<std::size_t>(rowsPerChunk), static_cast<std::size_t>(Height));
+    std::vector<std::uint8_t> chunk(chunkRows * rowBytes);
+    std::vector<bool> holdsOutside(chunkRows, false);
+    auto fillRed = [bytesPerPixel](std::uint8_t* Row, int From, int To, std::uint8_t Red) {
+        for (int x = From; x < To; ++x)
+            Row[static_cast<std::size_t>(x) * bytesPerPixel + 2] = Red;
+    };
     for (int y = Height - 1; y >= 0;) {
         std::size_t used = 0;
-        for (int n = 0; n < rowsPerChunk && y >= 0; ++n, --y, used += rowBytes) {
+        for (std::size_t n = 0; n < chunkRows && y >= 0; ++n, --y, used += rowBytes) {
             std::uint8_t* p = chunk.data() + used;
-            for (int x = 0; x < Width; ++x, p += bytesPerPixel)
-                p[2] = static_cast<std::uint8_t>(255 - (Mask.PixelClipped(x, y) >> 24));
+            const bool inside = y >= clip.Top && y < clip.Bottom && left < right;
+            if (!inside) {
+                if (!holdsOutside[n])
+                    fillRed(p, 0, Width, outside);
+                holdsOutside[n] = true;
+                continue;
+            }
+            holdsOutside[n] = false;
+            fillRed(p, 0, left, outside);
+            fillRed(p, right, Width, outside);
+            const TColor32* src = Mask.RowPointer(y);
+            if (bytesPerPixel == 4 && std::endian::native == std::endian::little) {
+                // Whole words: 0, 0, 255 - alpha, 0 in memory.
+                auto* words = reinterpret_cast<std::uint32_t*>(p);
+                for (int x = left; x < right; ++x)
+                    words[x] = (~src[x] >> 8) & 0x00FF0000u;
+            } else {
+                for (int x = left; x < right; ++x)
+                    p[static_cast<std::size_t>(x) * bytesPerPixel + 2] = static_cast<std::uint8_t>(255 - (src[x] >> 24));
+            }
         }
         Stream.WriteBuffer(chunk.data(), used);
     }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <vector>
 
 #include "../bridge/fake_image_host.h"
@@ -318,6 +319,45 @@ TEST(MaskFileWriters, DirectWriterMatchesTheToolkitBitmapAtBothDepths)
         }
     }
     headless::SetScreenDepth(32);
+}
+
+// The mask file's rows against the clipped read pixel by pixel, over images that span several
+// 1 MiB chunks of rows: clip rectangles that leave whole rows and columns outside, outer
+// colours that are not clear, masks smaller and larger than the image, both depths.
+TEST(MaskFileWriters, RowsMatchTheClippedReadAcrossChunks)
+{
+    const std::uint32_t seed = 0x5EED3301u;
+    std::mt19937 rnd(seed);
+    for (int n = 0; n < 12; ++n) {
+        const int bits = n % 3 == 2 ? 24 : 32;
+        const int w = 1500 + static_cast<int>(rnd() % 1600), h = 150 + static_cast<int>(rnd() % 250);
+        TBitmap32 mask;
+        if (n % 6 != 5) { // one in six: no mask at all
+            mask.SetSize(w - 200 + static_cast<int>(rnd() % 400), h - 50 + static_cast<int>(rnd() % 100));
+            for (int y = 0; y < mask.Height(); ++y)
+                for (int x = 0; x < mask.Width(); ++x)
+                    mask.SetPixelAt(x, y, static_cast<TColor32>(rnd()));
+            if (n % 2 == 1) {
+                const int l = static_cast<int>(rnd() % 300), t = static_cast<int>(rnd() % 100);
+                mask.SetClipRect(TRect{l, t, l + static_cast<int>(rnd() % 1500), t + static_cast<int>(rnd() % 200)});
+            }
+        }
+        mask.SetOuterColor(n % 4 == 0 ? 0u : static_cast<TColor32>(rnd()));
+        const Bytes file = MaskBytes(mask, w, h, bits);
+        const std::size_t stride = (static_cast<std::size_t>(w) * bits / 8 + 3) / 4 * 4;
+        ASSERT_EQ(file.size(), 54 + stride * h);
+        for (int y = 0; y < h; ++y) {
+            const std::uint8_t* row = file.data() + 54 + static_cast<std::size_t>(h - 1 - y) * stride;
+            for (int x = 0; x < w; ++x) {
+                const std::uint8_t* px = row + static_cast<std::size_t>(x) * bits / 8;
+                const auto red = static_cast<std::uint8_t>(255 - (mask.PixelClipped(x, y) >> 24));
+                ASSERT_TRUE(px[0] == 0 && px[1] == 0 && px[2] == red && (bits == 24 || px[3] == 0))
+                    << "seed " << std::hex << seed << std::dec << " case " << n << " pixel " << x << "," << y;
+            }
+            for (std::size_t i = static_cast<std::size_t>(w) * bits / 8; i < stride; ++i)
+                ASSERT_EQ(row[i], 0) << "padding, case " << n << " row " << y;
+        }
+    }
 }
 
 } // namespace
