@@ -1,7 +1,9 @@
 // Replaces the C library's allocation functions for this program and forwards them to the C
-// library's own entry points, counting on the way. glibc only: elsewhere nothing is counted
-// and the counts stay 0.
+// library's own entry points, counting on the way (glibc only), and takes the headless
+// pixel storage's own reports of what it maps past the heap.
 #include "alloc_count.h"
+
+#include "base/headless/dib_accounting.h"
 
 #include <atomic>
 #include <cerrno>
@@ -23,16 +25,25 @@ namespace {
 std::atomic<std::int64_t> LiveBytes{0};
 std::atomic<std::int64_t> PeakBytes{0};
 
+void Add(std::int64_t Bytes)
+{
+    const std::int64_t now = LiveBytes.fetch_add(Bytes, std::memory_order_relaxed) + Bytes;
+    std::int64_t peak = PeakBytes.load(std::memory_order_relaxed);
+    while (now > peak && !PeakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
+    }
+}
+
+// Large pixel storage is mapped from the system, past the heap; its owner reports it.
+struct StorageCounting {
+    StorageCounting() { headless_dib::SetStorageObserver(Add); }
+} const storageCounting;
+
 #if defined(__GLIBC__)
 void Count(void* P)
 {
     if (!P)
         return;
-    const auto bytes = static_cast<std::int64_t>(malloc_usable_size(P));
-    const std::int64_t now = LiveBytes.fetch_add(bytes, std::memory_order_relaxed) + bytes;
-    std::int64_t peak = PeakBytes.load(std::memory_order_relaxed);
-    while (now > peak && !PeakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
-    }
+    Add(static_cast<std::int64_t>(malloc_usable_size(P)));
 }
 
 void Uncount(void* P)

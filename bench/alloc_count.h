@@ -1,7 +1,8 @@
 // The benchmark program's counting allocator: every malloc, calloc, realloc, aligned
-// allocation and free of the process (operator new included, and the pixel storage of
-// bitmaps, which the headless platform takes with calloc) moves a count of live bytes, and
-// the highest count since the last reset is kept.
+// allocation and free of the process (operator new included) and the pixel storage of
+// bitmaps (taken from the heap when small, mapped from the system when large; see
+// base/headless/dib_accounting.h) move a count of live bytes, and the highest count since
+// the last reset is kept.
 #pragma once
 #include <cstdint>
 

@@ -9,9 +9,9 @@ struct TDibStorage {
     void* DC = nullptr;            // memory device context holding the section (HDC)
 };
 
-// Creates storage for a Width x Height bitmap (both > 0), zero-filled. Raises Exception with
-// "Can't allocate the DIB handle", "Can't create compatible DC" or "Can't select an object
-// into DC"; nothing is left allocated then. Sizes whose byte count does not fit the address
-// space raise "Can't allocate the DIB handle" too.
+// Creates storage for a Width x Height bitmap (both > 0), zero-filled. Raises EOutOfResources
+// with "Can't allocate the DIB handle", "Can't create compatible DC" or "Can't select an
+// object into DC"; nothing is left allocated then. Sizes whose byte count does not fit the
+// address space raise "Can't allocate the DIB handle" too.
 TDibStorage CreateDibStorage(int Width, int Height);
 void DestroyDibStorage(TDibStorage& Storage);

@@ -12,7 +12,7 @@ TDibStorage CreateDibStorage(int Width, int Height)
     if (Width <= 0 || Height <= 0 ||
         static_cast<unsigned long long>(Width) * static_cast<unsigned long long>(Height) >
             static_cast<unsigned long long>(std::numeric_limits<int>::max() / 4))
-        throw Exception("Can't allocate the DIB handle");
+        throw EOutOfResources("Can't allocate the DIB handle");
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = Width;
@@ -25,17 +25,17 @@ TDibStorage CreateDibStorage(int Width, int Height)
     if (!section || !bits) {
         if (section)
             DeleteObject(section);
-        throw Exception("Can't allocate the DIB handle");
+        throw EOutOfResources("Can't allocate the DIB handle");
     }
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) {
         DeleteObject(section);
-        throw Exception("Can't create compatible DC");
+        throw EOutOfResources("Can't create compatible DC");
     }
     if (!SelectObject(dc, section)) {
         DeleteDC(dc);
         DeleteObject(section);
-        throw Exception("Can't select an object into DC");
+        throw EOutOfResources("Can't select an object into DC");
     }
     s.Bits = static_cast<std::uint32_t*>(bits);
     s.Handle = section;

@@ -1,0 +1,14 @@
+// Headless pixel storage: what is held. The storage of large bitmaps is mapped from the
+// system directly rather than taken from the C library's heap, so a measuring program that
+// counts the heap learns of it here.
+#pragma once
+#include <cstdint>
+
+namespace headless_dib {
+// Called with +bytes when storage is created and -bytes when it is destroyed (the bytes
+// reserved, page rounding included). One observer; null removes it.
+using TStorageObserver = void (*)(std::int64_t Bytes);
+void SetStorageObserver(TStorageObserver Observer);
+// Bytes of pixel storage alive now.
+std::int64_t LiveStorageBytes();
+} // namespace headless_dib
