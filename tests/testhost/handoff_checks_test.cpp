@@ -3,6 +3,12 @@
 #include "handoff_checks.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "bitmap/bitmap32.h"
 #include "filters/exchange_files.h"
@@ -26,6 +32,25 @@ HostImage Image(int w, int h, int channels)
         img.Pixels.push_back(static_cast<std::uint8_t>(10 + i));
     return img;
 }
+
+FileFacts FactsOf(const ByteVector& b) { return FileFacts{b.size(), Fnv1a32(b)}; }
+
+// A file holding Bytes, removed with the object.
+class TempFile {
+public:
+    explicit TempFile(const ByteVector& Bytes)
+    {
+        char tmpl[] = "/tmp/vesper-checks-XXXXXX";
+        const int fd = mkstemp(tmpl);
+        Path = tmpl;
+        if (fd >= 0)
+            close(fd);
+        std::ofstream(Path, std::ios::binary).write(reinterpret_cast<const char*>(Bytes.data()),
+                                                     static_cast<std::streamsize>(Bytes.size()));
+    }
+    ~TempFile() { std::remove(Path.c_str()); }
+    std::string Path;
+};
 
 } // namespace
 
@@ -133,7 +158,7 @@ TEST(CheckStandinReport, AcceptsAReportOfTheSameFiles)
     // The stand-in's reader takes both expected files as well-formed.
     const auto report = ParseReport(FormatReport(InspectExchangeFile("i", image), InspectExchangeFile("m", mask)));
     ASSERT_TRUE(report);
-    EXPECT_TRUE(CheckStandinReport(*report, image, mask, 3, 2, 24).empty());
+    EXPECT_TRUE(CheckStandinReport(*report, FactsOf(image), FactsOf(mask), 3, 2, 24).empty());
 }
 
 TEST(CheckStandinReport, NamesEveryDisagreement)
@@ -145,17 +170,51 @@ TEST(CheckStandinReport, NamesEveryDisagreement)
     // The editor read another mask than the one on disk now.
     ByteVector changed = mask;
     changed.back() ^= 0xFF;
-    auto p = CheckStandinReport(report, image, changed, 3, 2, 32);
+    auto p = CheckStandinReport(report, FactsOf(image), FactsOf(changed), 3, 2, 32);
     ASSERT_EQ(p.size(), 1u);
     EXPECT_NE(p[0].find("mask.fnv1a"), std::string::npos);
 
     // Wrong depth and wrong size both show.
-    EXPECT_EQ(CheckStandinReport(report, image, mask, 3, 2, 24).size(), 1u);
-    EXPECT_EQ(CheckStandinReport(report, image, mask, 3, 3, 32).size(), 2u);
+    EXPECT_EQ(CheckStandinReport(report, FactsOf(image), FactsOf(mask), 3, 2, 24).size(), 1u);
+    EXPECT_EQ(CheckStandinReport(report, FactsOf(image), FactsOf(mask), 3, 3, 32).size(), 2u);
 
     ExchangeFileInfo missing;
     missing.Status = "missing";
     report = *ParseReport(FormatReport(InspectExchangeFile("i", image), missing));
-    p = CheckStandinReport(report, image, mask, 3, 2, 32);
+    p = CheckStandinReport(report, FactsOf(image), FactsOf(mask), 3, 2, 32);
     EXPECT_EQ(p.size(), 6u);  // status wrong, five values absent
+}
+
+// Files are compared with the expected bytes as both are read: the same words as comparing
+// whole copies, and the same facts as the stand-in reports.
+TEST(CompareFile, AgreesWithComparingWholeCopies)
+{
+    const HostImage img = Image(300, 7, 3);
+    const ByteVector expected = ExpectedImageFile(img);
+    const ExpectedBytes emit = [&](const ByteSink& Out) { EmitExpectedImageFile(img, Out); };
+
+    ByteVector header = expected, pixel = expected, longer = expected, shorter = expected, both = expected;
+    header[18] ^= 1;
+    pixel[4000] ^= 0x80;
+    longer.push_back(7);
+    shorter.resize(expected.size() - 5);
+    both[60] ^= 1;
+    both.resize(both.size() - 1);
+    for (const ByteVector* file : std::initializer_list<const ByteVector*>{&expected, &header, &pixel, &longer, &shorter, &both}) {
+        const TempFile f(*file);
+        const auto c = CompareFile(f.Path, emit);
+        ASSERT_TRUE(c);
+        EXPECT_EQ(c->Difference, DescribeDifference(*file, expected));
+        EXPECT_EQ(c->Facts.Bytes, file->size());
+        EXPECT_EQ(c->Facts.Fnv1a, Fnv1a32(*file));
+        const auto facts = FactsOfFile(f.Path);
+        ASSERT_TRUE(facts);
+        EXPECT_EQ(facts->Bytes, file->size());
+        EXPECT_EQ(facts->Fnv1a, Fnv1a32(*file));
+        EXPECT_EQ(InspectExchangeFilePath("x", f.Path).Checksum, Fnv1a32(*file));
+        EXPECT_EQ(InspectExchangeFilePath("x", f.Path).Status, InspectExchangeFile("x", *file).Status);
+    }
+    EXPECT_FALSE(CompareFile("/nonexistent/vesper/file.bmp", emit).has_value());
+    EXPECT_FALSE(FactsOfFile("/nonexistent/vesper/file.bmp").has_value());
+    EXPECT_EQ(FileFacts{}.Fnv1a, Fnv1a32(ByteVector{}));
 }

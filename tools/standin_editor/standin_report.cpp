@@ -1,5 +1,6 @@
 #include "standin_report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -49,27 +50,31 @@ std::uint32_t Fnv1a32(const std::vector<std::uint8_t>& Bytes)
     return h;
 }
 
-ExchangeFileInfo InspectExchangeFile(const std::string& Path, const std::vector<std::uint8_t>& Bytes)
+namespace {
+// The checks of InspectExchangeFile on what they need: the first bytes of the file (the
+// headers lie in its first 54), its size and its checksum.
+ExchangeFileInfo InspectHeaders(const std::string& Path, const std::vector<std::uint8_t>& Head, std::uint64_t Size,
+                                std::uint32_t Checksum)
 {
     ExchangeFileInfo f;
     f.Path = Path;
-    f.Bytes = Bytes.size();
-    f.Checksum = Fnv1a32(Bytes);
+    f.Bytes = Size;
+    f.Checksum = Checksum;
     auto bad = [&](const char* why) {
         f.Status = std::string("bad: ") + why;
         f.Width = f.Height = f.BitsPerPixel = 0;
         return f;
     };
-    if (Bytes.size() < 54 || Bytes[0] != 'B' || Bytes[1] != 'M')
+    if (Head.size() < 54 || Head[0] != 'B' || Head[1] != 'M')
         return bad("not a BMP file");
-    if (Le(Bytes, 2, 4) != Bytes.size())
+    if (Le(Head, 2, 4) != Size)
         return bad("file size field does not match the file");
-    const std::uint32_t offset = Le(Bytes, 10, 4), infoSize = Le(Bytes, 14, 4);
-    if (infoSize < 40 || 14ull + infoSize > offset || offset > Bytes.size())
+    const std::uint32_t offset = Le(Head, 10, 4), infoSize = Le(Head, 14, 4);
+    if (infoSize < 40 || 14ull + infoSize > offset || offset > Size)
         return bad("header sizes out of range");
-    const std::int32_t width = static_cast<std::int32_t>(Le(Bytes, 18, 4));
-    const std::int32_t height = static_cast<std::int32_t>(Le(Bytes, 22, 4));
-    const std::uint32_t planes = Le(Bytes, 26, 2), bits = Le(Bytes, 28, 2), compression = Le(Bytes, 30, 4);
+    const std::int32_t width = static_cast<std::int32_t>(Le(Head, 18, 4));
+    const std::int32_t height = static_cast<std::int32_t>(Le(Head, 22, 4));
+    const std::uint32_t planes = Le(Head, 26, 2), bits = Le(Head, 28, 2), compression = Le(Head, 30, 4);
     if (planes != 1)
         return bad("planes is not 1");
     if (bits != 24 && bits != 32)
@@ -81,15 +86,22 @@ ExchangeFileInfo InspectExchangeFile(const std::string& Path, const std::vector<
         return bad("size out of range");
     const std::uint64_t stride = (static_cast<std::uint64_t>(width) * bits / 8 + 3) / 4 * 4;
     const std::uint64_t pixels = stride * static_cast<std::uint64_t>(height);
-    if (Le(Bytes, 34, 4) != pixels)
+    if (Le(Head, 34, 4) != pixels)
         return bad("image size field does not match the rows");
-    if (offset + pixels != Bytes.size())
+    if (offset + pixels != Size)
         return bad("pixel data does not end the file");
     f.Status = "ok";
     f.Width = width;
     f.Height = height;
     f.BitsPerPixel = static_cast<int>(bits);
     return f;
+}
+} // namespace
+
+ExchangeFileInfo InspectExchangeFile(const std::string& Path, const std::vector<std::uint8_t>& Bytes)
+{
+    const std::vector<std::uint8_t> head(Bytes.begin(), Bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(Bytes.size(), 54)));
+    return InspectHeaders(Path, head, Bytes.size(), Fnv1a32(Bytes));
 }
 
 ExchangeFileInfo InspectExchangeFilePath(const std::string& Path, const std::string& OpenPath)
@@ -101,8 +113,24 @@ ExchangeFileInfo InspectExchangeFilePath(const std::string& Path, const std::str
         f.Status = "missing";
         return f;
     }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return InspectExchangeFile(Path, bytes);
+    // A piece at a time: exchange files of large images are not held whole.
+    std::vector<std::uint8_t> head, piece(std::size_t(1) << 20);
+    std::uint64_t size = 0;
+    std::uint32_t h = 0x811C9DC5u;
+    while (in) {
+        in.read(reinterpret_cast<char*>(piece.data()), static_cast<std::streamsize>(piece.size()));
+        const auto n = static_cast<std::size_t>(in.gcount());
+        if (n == 0)
+            break;
+        if (head.size() < 54)
+            head.insert(head.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(n, 54 - head.size())));
+        for (std::size_t i = 0; i < n; ++i) {
+            h ^= piece[i];
+            h *= 0x01000193u;
+        }
+        size += n;
+    }
+    return InspectHeaders(Path, head, size, h);
 }
 
 std::string FormatReport(const ExchangeFileInfo& Image, const ExchangeFileInfo& Mask)

@@ -128,3 +128,21 @@ HostImage MakeTestCard(int Width, int Height) {
         }
     return img;
 }
+
+std::vector<std::uint8_t> MakeTestSelection(int Width, int Height) {
+    std::vector<std::uint8_t> mask(static_cast<std::size_t>(Width) * Height);
+    const double cx = (Width - 1) / 2.0, cy = (Height - 1) / 2.0;
+    const double rx = Width * 0.4 + 1, ry = Height * 0.4 + 1;
+    for (int y = 0; y < Height; ++y) {
+        const double dy = (y - cy) / ry;
+        for (int x = 0; x < Width; ++x) {
+            const double dx = (x - cx) / rx;
+            // 1 at the edge; the soft band runs from 0.8 to 1.2 of the radius squared.
+            const double q = dx * dx + dy * dy;
+            const double v = (1.2 - q) / 0.4 * 255.0;
+            mask[static_cast<std::size_t>(y) * Width + x] =
+                static_cast<std::uint8_t>(v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v));
+        }
+    }
+    return mask;
+}

@@ -21,3 +21,6 @@ bool ReadBmp(const std::vector<std::uint8_t>& File, HostImage& Out, std::string&
 std::vector<std::uint8_t> WriteBmp(const HostImage& Image);
 // A recognisable RGB test card.
 HostImage MakeTestCard(int Width, int Height);
+// A selection to go with it, one byte per pixel: an ellipse fully selected (255) inside,
+// unselected (0) outside, with a soft edge of partial values between.
+std::vector<std::uint8_t> MakeTestSelection(int Width, int Height);

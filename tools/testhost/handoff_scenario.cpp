@@ -25,6 +25,16 @@ std::optional<ByteVector> ReadFile(const std::string& Path)
     return ByteVector((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// A file's facts, and its comparison with the expected bytes when they are given.
+std::optional<FileComparison> Inspect(const std::string& Path, const ExpectedBytes* Expected)
+{
+    if (Expected)
+        return CompareFile(Path, *Expected);
+    if (auto facts = FactsOfFile(Path))
+        return FileComparison{*facts, {}};
+    return std::nullopt;
+}
+
 void Remove(const std::string& Path)
 {
     std::error_code ec;
@@ -94,8 +104,8 @@ bool HandoffScenario::Parse(int argc, char** argv, int& i, bool& Ok)
 
 std::string HandoffScenario::Prepare(const HostImage& Input, const std::optional<std::vector<std::uint8_t>>& Selection)
 {
-    FInput = Input;
-    FSelection = Selection;
+    FInput = &Input;
+    FSelection = &Selection;
     if (std::string e = PrepareRegistry(FRegistry); !e.empty())
         return e;
     // Files of an earlier run must not pass for this run's.
@@ -128,25 +138,29 @@ std::vector<std::string> HandoffScenario::Check()
     const int maskBits = ExpectedMaskBits(DisplayDepth());
     // Where the platform records what the module asked of it, nothing happens later.
     const bool recorded = RecordedShellOpens().has_value();
-    const auto image = ReadFile(LocalPath(kImageFile));
-    const auto mask = ReadFile(LocalPath(kMaskFile));
+    // Both files are read once, a piece at a time, and compared as they are read when they
+    // are expected: no file and no expected file is held whole.
+    const ExpectedBytes expectedImage = [this](const ByteSink& Out) { EmitExpectedImageFile(*FInput, Out); };
+    const ExpectedBytes expectedMask = [this, maskBits](const ByteSink& Out) {
+        EmitExpectedMaskFile(FInput->Width, FInput->Height, *FSelection ? &**FSelection : nullptr, maskBits, Out);
+    };
+    const auto image = Inspect(LocalPath(kImageFile), FExpectFiles ? &expectedImage : nullptr);
+    const auto mask = Inspect(LocalPath(kMaskFile), FExpectFiles ? &expectedMask : nullptr);
 
     if (FExpectFiles) {
         std::printf("exchange files: display depth %d, mask %d bits\n", DisplayDepth(), maskBits);
-        if (!image) {
+        if (!image)
             fails.push_back("no image exchange file");
-        } else if (std::string d = DescribeDifference(*image, ExpectedImageFile(FInput)); !d.empty()) {
-            fails.push_back("image exchange file: " + d);
-        }
-        if (!mask) {
+        else if (!image->Difference.empty())
+            fails.push_back("image exchange file: " + image->Difference);
+        if (!mask)
             fails.push_back("no mask exchange file");
-        } else if (std::string d =
-                       DescribeDifference(*mask, ExpectedMaskFile(FInput.Width, FInput.Height, FSelection, maskBits));
-                   !d.empty()) {
-            fails.push_back("mask exchange file: " + d);
-        }
+        else if (!mask->Difference.empty())
+            fails.push_back("mask exchange file: " + mask->Difference);
         if (image && mask && fails.empty())
-            std::printf("exchange files: image %zu bytes, mask %zu bytes, as expected\n", image->size(), mask->size());
+            std::printf("exchange files: image %llu bytes, mask %llu bytes, as expected\n",
+                        static_cast<unsigned long long>(image->Facts.Bytes),
+                        static_cast<unsigned long long>(mask->Facts.Bytes));
     }
 
     if (FWaitReport) {
@@ -154,8 +168,9 @@ std::vector<std::string> HandoffScenario::Check()
         if (auto report = AwaitReport(*FWaitReport, recorded ? 0 : kReportWaitMs)) {
             std::printf("editor report: image %s, mask %s\n", (*report)["image.status"].c_str(),
                         (*report)["mask.status"].c_str());
-            for (auto& p : CheckStandinReport(*report, image.value_or(ByteVector{}), mask.value_or(ByteVector{}),
-                                              FInput.Width, FInput.Height, maskBits))
+            for (auto& p : CheckStandinReport(*report, image ? image->Facts : FileFacts{},
+                                              mask ? mask->Facts : FileFacts{}, FInput->Width, FInput->Height,
+                                              maskBits))
                 fails.push_back(p);
         } else {
             fails.push_back("the editor left no report");

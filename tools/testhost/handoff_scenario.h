@@ -21,7 +21,8 @@ public:
     static const char* Usage();
 
     // Before the run: registry, stale files and reports removed, the editor started when
-    // asked. Returns an error text, empty when ready.
+    // asked. Returns an error text, empty when ready. Input and Selection are the host's own,
+    // not copies: they must outlive Check().
     std::string Prepare(const HostImage& Input, const std::optional<std::vector<std::uint8_t>>& Selection);
     // Message boxes seen during the run on platforms that only observe them from outside.
     void SetObservedMessageBoxes(std::vector<std::string> Boxes) { FObservedBoxes = std::move(Boxes); }
@@ -32,8 +33,8 @@ private:
     RegistryPlan FRegistry;
     bool FExpectFiles = false, FExpectNoMessageBox = false;
     std::optional<std::string> FExpectMessageBox, FForbidMessageBox, FWaitReport, FNoStartReport, FExpectShellOpen, FEditorExe;
-    HostImage FInput;
-    std::optional<std::vector<std::uint8_t>> FSelection;
+    const HostImage* FInput = nullptr;
+    const std::optional<std::vector<std::uint8_t>>* FSelection = nullptr;
     std::vector<std::string> FObservedBoxes;
     std::unique_ptr<RunningEditor> FEditor;
 };

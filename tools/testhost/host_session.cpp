@@ -102,7 +102,7 @@ bool HostSession::RectInImage(const Rect16& r) const {
 }
 
 bool HostSession::ServeImage(const Rect16& Area, std::int16_t Lo, std::int16_t Hi, int Pre,
-                             int Post, Buffer& Into) {
+                             int Post, bool MayServeDirectly, Buffer& Into) {
     Into = Buffer{};
     if (IsEmpty(Area)) return true;
     if (!RectInImage(Area) || Lo < 0 || Hi < Lo || Hi >= Pixels.Channels) return false;
@@ -112,6 +112,13 @@ bool HostSession::ServeImage(const Rect16& Area, std::int16_t Lo, std::int16_t H
     Into.Planes = Hi - Lo + 1;
     Into.ColBytes = Pre + Into.Planes + Post;
     Into.RowBytes = w * Into.ColBytes + Options.RowPadding;
+    if (MayServeDirectly && Into.ColBytes == Pixels.Channels && Into.RowBytes == Pixels.Width * Pixels.Channels) {
+        // The request is the image's own layout: hand out the image itself, as a host
+        // serving from its own memory does, instead of a copy of it.
+        Into.Direct = Pixels.At(0, Area.top);
+        Into.Valid = true;
+        return true;
+    }
     Into.Bytes.assign(static_cast<std::size_t>(Into.RowBytes) * h + kTailGuard, kPaddingGuard);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -145,13 +152,27 @@ void HostSession::CommitOutput() {
 }
 
 OSErr HostSession::Serve() {
+    try {
+        return ServeBuffers();
+    } catch (const std::bad_alloc&) {
+        // Nothing may be thrown back through the module: a host out of memory serves
+        // nothing and says so.
+        ++Counters.OutOfMemory;
+        In = Out = Mask = Buffer{};
+        Record.inData = Record.outData = Record.maskData = nullptr;
+        return memFullErr;
+    }
+}
+
+OSErr HostSession::ServeBuffers() {
     CommitOutput();
     bool ok = true;
+    // The input is only read; the output is served as a copy whose framing is checked.
     ok &= ServeImage(Record.inRect, Record.inLoPlane, Record.inHiPlane, Options.PreDummyPlanes,
-                     Options.PostDummyPlanes, In);
+                     Options.PostDummyPlanes, true, In);
     ok &= ServeImage(Record.outRect, Record.outLoPlane, Record.outHiPlane, Options.PreDummyPlanes,
-                     Options.PostDummyPlanes, Out);
-    Record.inData = In.Valid ? In.Bytes.data() : nullptr;
+                     Options.PostDummyPlanes, false, Out);
+    Record.inData = In.Valid ? In.Data() : nullptr;
     Record.inRowBytes = In.Valid ? In.RowBytes : 0;
     Record.inColumnBytes = In.ColBytes;
     Record.outData = Out.Valid ? Out.Bytes.data() : nullptr;
@@ -168,12 +189,16 @@ OSErr HostSession::Serve() {
             const Rect16& a = Record.maskRect;
             const int w = a.right - a.left, h = a.bottom - a.top;
             Mask.RowBytes = w + Options.MaskPadding;
-            Mask.Bytes.assign(static_cast<std::size_t>(Mask.RowBytes) * h + kTailGuard, kPaddingGuard);
-            for (int y = 0; y < h; ++y)
-                std::memcpy(Mask.Bytes.data() + static_cast<std::size_t>(y) * Mask.RowBytes,
-                            MaskPlane->data() + static_cast<std::size_t>(a.top + y) * Pixels.Width + a.left, w);
+            if (Mask.RowBytes == Pixels.Width) {
+                Mask.Direct = MaskPlane->data() + static_cast<std::size_t>(a.top) * Pixels.Width;
+            } else {
+                Mask.Bytes.assign(static_cast<std::size_t>(Mask.RowBytes) * h + kTailGuard, kPaddingGuard);
+                for (int y = 0; y < h; ++y)
+                    std::memcpy(Mask.Bytes.data() + static_cast<std::size_t>(y) * Mask.RowBytes,
+                                MaskPlane->data() + static_cast<std::size_t>(a.top + y) * Pixels.Width + a.left, w);
+            }
             Mask.Valid = true;
-            Record.maskData = Mask.Bytes.data();
+            Record.maskData = Mask.Data();
             Record.maskRowBytes = Mask.RowBytes;
         }
     }
@@ -239,15 +264,20 @@ OSErr VP_CDECL HostSession::DisplayPixels(const PSPixelMap* Source, const VRect*
                                           std::int32_t DstRow, std::int32_t DstCol, void* Context) {
     if (!Current) return filterBadParameters;
     ++Current->Counters.DisplayCalls;
-    ShownPixels shown;
-    bool ok = ReadPixelMap(Source, SrcRect, shown);
+    bool ok = false;
+    try {
+        ShownPixels shown;
+        ok = ReadPixelMap(Source, SrcRect, shown);
 #ifdef _WIN32
-    ok = ok && DrawShownPixels(Context, DstRow, DstCol, shown);
+        ok = ok && DrawShownPixels(Context, DstRow, DstCol, shown);
 #else
-    (void)Context;
-    (void)DstRow;
-    (void)DstCol;
+        (void)Context;
+        (void)DstRow;
+        (void)DstCol;
 #endif
+    } catch (const std::bad_alloc&) {
+        ++Current->Counters.OutOfMemory;
+    }
     if (!ok) {
         ++Current->Counters.DisplayErrors;
         return filterBadParameters;
@@ -272,7 +302,14 @@ Handle VP_CDECL HostSession::NewHandle(std::int32_t Size) {
         return nullptr;
     }
     std::memset(h->Data, 0xCD, Size ? Size : 1);  // hosts hand out uncleared memory
-    Current->Handles.insert(h);
+    try {
+        Current->Handles.insert(h);
+    } catch (const std::bad_alloc&) {
+        ++Current->Counters.OutOfMemory;
+        delete[] data;
+        delete h;
+        return nullptr;
+    }
     return h;
 }
 

@@ -32,6 +32,7 @@ struct CallStats {
     int DisposeHandleCalls = 0;
     int ForbiddenCalls = 0;  // calls into an unusable handle-procs record
     int GuardDamage = 0;     // padding or dummy bytes of the output changed by the module
+    int OutOfMemory = 0;     // callbacks this host could not serve for lack of memory
 };
 
 struct CallOutcome {
@@ -56,6 +57,7 @@ public:
     std::intptr_t DataSlot() const { return Slot; }
     const CallStats& Stats() const { return Counters; }
     const HostImage& Image() const { return Pixels; }
+    const std::optional<std::vector<std::uint8_t>>& Selection() const { return MaskPlane; }
     int LiveHostHandles() const { return static_cast<int>(Handles.size()); }
     // The bytes of the block behind the data slot when it is one of this host's handles.
     std::optional<std::vector<std::uint8_t>> SlotBlock() const;
@@ -66,9 +68,13 @@ public:
 private:
     struct Buffer {
         std::vector<std::uint8_t> Bytes;
+        // Set when the host's own storage is served as it lies (no dummy planes, no padding,
+        // whole rows), as hosts do; then Bytes stays empty.
+        std::uint8_t* Direct = nullptr;
         Rect16 Area{};
         int LoPlane = 0, Planes = 0, ColBytes = 0, RowBytes = 0;
         bool Valid = false;
+        std::uint8_t* Data() { return Direct ? Direct : Bytes.data(); }
     };
     struct HostHandle {
         char* Data;  // first word, as hosts lay their handles out
@@ -77,8 +83,12 @@ private:
     };
 
     void PrepareRecord();
+    // Serves the request rectangles set in the record; out of memory, serves nothing and
+    // answers memFullErr.
     OSErr Serve();
-    bool ServeImage(const Rect16& Area, std::int16_t Lo, std::int16_t Hi, int Pre, int Post, Buffer& Into);
+    OSErr ServeBuffers();
+    bool ServeImage(const Rect16& Area, std::int16_t Lo, std::int16_t Hi, int Pre, int Post, bool MayServeDirectly,
+                    Buffer& Into);
     void CommitOutput();
     bool RectInImage(const Rect16& r) const;
 

@@ -45,7 +45,7 @@ struct Args {
     std::string List, Module, Entry, In, Mask, Out;
     int Runs = 1;
     int Width = 64, Height = 48;
-    bool About = false, Grey = false, PressEnter = false;
+    bool About = false, Grey = false, PressEnter = false, Selection = false;
     HostOptions Host;
     HandoffScenario Handoff;
     std::optional<int> ExpectResult;
@@ -142,7 +142,7 @@ private:
 void Usage() {
     std::puts(
         "usage: testhost --list DIR\n"
-        "       testhost [--module FILE] [--entry NAME] [--in IMAGE.bmp] [--mask MASK.bmp]\n"
+        "       testhost [--module FILE] [--entry NAME] [--in IMAGE.bmp] [--mask MASK.bmp | --selection]\n"
         "                [--out OUT.bmp] [--size WxH] [--grey] [--planes N] [--runs N]\n"
         "                [--pre N] [--post N] [--padding N] [--mask-padding N]\n"
         "                [--unusable-handle-procs] [--about] [--press-enter]\n"
@@ -189,6 +189,7 @@ bool Parse(int argc, char** argv, Args& a) {
         else if (k == "--unusable-handle-procs") a.Host.UnusableHandleProcs = true;
         else if (k == "--about") a.About = true;
         else if (k == "--grey") a.Grey = true;
+        else if (k == "--selection") a.Selection = true;
         else if (k == "--press-enter") a.PressEnter = true;
         else if (k == "--expect-result") { ok = number(n, -32768, 32767); a.ExpectResult = n; }
         else if (k == "--expect-empty-rects") a.ExpectEmptyRects = true;
@@ -292,6 +293,13 @@ bool LoadImage(const Args& a, HostImage& image, std::optional<std::vector<std::u
             }
         image = std::move(grey);
     }
+    if (a.Selection) {
+        if (!a.Mask.empty()) {
+            std::fprintf(stderr, "testhost: --mask and --selection exclude each other\n");
+            return false;
+        }
+        mask = MakeTestSelection(image.Width, image.Height);
+    }
     if (!a.Mask.empty()) {
         std::vector<std::uint8_t> file;
         HostImage m;
@@ -311,7 +319,18 @@ bool LoadImage(const Args& a, HostImage& image, std::optional<std::vector<std::u
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// FNV-1a, 64 bits: enough to tell a changed image from the one handed over without keeping
+// a copy of it.
+static std::uint64_t Fingerprint(const std::vector<std::uint8_t>& Bytes) {
+    std::uint64_t h = 0xCBF29CE484222325ull;
+    for (std::uint8_t b : Bytes) {
+        h ^= b;
+        h *= 0x100000001B3ull;
+    }
+    return h;
+}
+
+int Main(int argc, char** argv) {
     Args a;
     if (!Parse(argc, argv, a)) {
         Usage();
@@ -361,12 +380,13 @@ int main(int argc, char** argv) {
     std::optional<std::vector<std::uint8_t>> mask;
     if (!LoadImage(a, image, mask)) return 2;
     if (image.Channels == 1) a.Host.ImageMode = plugInModeGrayScale;
-    if (std::string e = a.Handoff.Prepare(image, mask); !e.empty()) {
-        std::fprintf(stderr, "testhost: %s\n", e.c_str());
-        return 2;
-    }
 
-    const HostImage original = image;
+    // A copy of the image handed over only where the drawing checks need it; a fingerprint
+    // tells an unchanged image otherwise, so large images are held once.
+    const bool keepOriginal = a.ExpectDrawing || !a.Input.empty();
+    const HostImage original = keepOriginal ? image : HostImage{};
+    const std::uint64_t fingerprint = Fingerprint(image.Pixels);
+    const std::size_t originalBytes = image.Pixels.size();
     std::vector<Stroke> strokes;
     int failures = 0;
     auto expect = [&](bool ok, const std::string& what) {
@@ -380,6 +400,10 @@ int main(int argc, char** argv) {
         WindowWatch watch(a.PressEnter);
 #endif
         HostSession session(std::move(image), std::move(mask), a.Host);
+        if (std::string e = a.Handoff.Prepare(session.Image(), session.Selection()); !e.empty()) {
+            std::fprintf(stderr, "testhost: %s\n", e.c_str());
+            return 2;
+        }
         if (a.About) {
             const std::int16_t sentinel = 0x5A5A;
             std::int16_t r = session.About(entry, sentinel);
@@ -433,10 +457,11 @@ int main(int argc, char** argv) {
                 expect(Empty(o.InRect) && Empty(o.OutRect) && Empty(o.MaskRect), "rects not emptied");
         }
         const CallStats& s = session.Stats();
-        std::printf("host: advanceState %d (errors %d), displayPixels %d (errors %d), handles new %d lock %d dispose %d live %d, forbidden %d, guard damage %d\n",
+        std::printf("host: advanceState %d (errors %d), displayPixels %d (errors %d), handles new %d lock %d dispose %d live %d, forbidden %d, guard damage %d%s\n",
                     s.AdvanceCalls, s.AdvanceErrors, s.DisplayCalls, s.DisplayErrors, s.NewHandleCalls,
                     s.LockHandleCalls, s.DisposeHandleCalls, session.LiveHostHandles(), s.ForbiddenCalls,
-                    s.GuardDamage);
+                    s.GuardDamage,
+                    s.OutOfMemory ? (", out of memory " + std::to_string(s.OutOfMemory)).c_str() : "");
 #ifdef _WIN32
         a.Handoff.SetObservedMessageBoxes(watch.MessageBoxes());
 #endif
@@ -444,7 +469,9 @@ int main(int argc, char** argv) {
         expect(s.ForbiddenCalls == 0, "the module called an unusable handle procedure");
         expect(s.GuardDamage == 0, "the module wrote outside the channels of the output buffer");
         if (a.ExpectReuse && a.Host.UnusableHandleProcs) expect(s.NewHandleCalls == 0, "host handles used");
-        if (a.ExpectUnchanged) expect(session.Image().Pixels == original.Pixels, "the host image changed");
+        if (a.ExpectUnchanged)
+            expect(session.Image().Pixels.size() == originalBytes && Fingerprint(session.Image().Pixels) == fingerprint,
+                   "the host image changed");
         // The line filter's settings: header, then Antialiased, Interpolated, DrawColor, ...
         auto block = session.SlotBlock();
         const std::size_t tail = 2 * sizeof(void*);
@@ -481,4 +508,17 @@ int main(int argc, char** argv) {
 #endif
     std::printf("%s\n", failures ? "FAILED" : "OK");
     return failures ? 1 : 0;
+}
+
+int main(int argc, char** argv) {
+    // The host's own allocation failures are errors it reports, never a terminate.
+    try {
+        return Main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "testhost: out of memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "testhost: %s\n", e.what());
+    }
+    std::printf("FAILED\n");
+    return 2;
 }
