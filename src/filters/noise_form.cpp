@@ -1,6 +1,7 @@
 #include "filters/noise_form.h"
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "bitmap/bitmap32.h"
@@ -110,6 +111,25 @@ TNoiseForm::~TNoiseForm() = default;
 
 void TNoiseForm::FormCreate(TObject*)
 {
+    // Out of memory nothing was handed over: the form's creation step still shows the
+    // error, and the first paint closes the dialog as aborted instead of OK, so the host
+    // hears of the failure (a non-zero result) rather than of a transfer that did not happen.
+    try {
+        TransferToEditor();
+    } catch (const EOutOfResources&) {
+        FOutOfMemory = true;
+        throw;
+    } catch (const EOutOfMemory&) {
+        FOutOfMemory = true;
+        throw;
+    } catch (const std::bad_alloc&) {
+        FOutOfMemory = true;
+        throw;
+    }
+}
+
+void TNoiseForm::TransferToEditor()
+{
     // Neither bracket is ever closed: the bitmap's own change events stay silent and the
     // handlers that change it invalidate the view themselves.
     ImgView->BeginUpdate();
@@ -178,7 +198,7 @@ void TNoiseForm::HandOffToEditor()
 
 void TNoiseForm::FormDestroy(TObject*) { FFilterGraphic.reset(); }
 
-void TNoiseForm::FormPaint(TObject*) { SetModalResult(mrOk); }
+void TNoiseForm::FormPaint(TObject*) { SetModalResult(FOutOfMemory ? mrAbort : mrOk); }
 
 void TNoiseForm::Button4Click(TObject*)
 {

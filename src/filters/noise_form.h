@@ -91,6 +91,8 @@ public:
 
 private:
     void BitmapChanged(TObject* Sender);
+    // The creation handler's steps: read, noise, mask layer, exchange files, hand-off.
+    void TransferToEditor();
     // Steps after the exchange files: bring the running editor forward or start it.
     void HandOffToEditor();
     // The host image again, with the noise of the parameter block on it.
@@ -98,5 +100,6 @@ private:
 
     std::unique_ptr<TPSFilterGraphic> FFilterGraphic;
     TMaskLayer* FMaskLayer = nullptr; // owned by the view's layer collection
+    bool FOutOfMemory = false;        // the creation handler ran out of memory
     void* FParameterBlock = nullptr;
 };

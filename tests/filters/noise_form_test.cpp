@@ -16,6 +16,7 @@
 #include "filters/noise.h"
 #include "entry/dispatch.h"
 #include "entry/module_entry.h"
+#include "base/headless/dib_accounting.h"
 #include "base/headless/files.h"
 #include "toolkit/resources.h"
 #include "toolkit/stdctrls.h"
@@ -374,6 +375,56 @@ TEST_F(NoiseFormTest, FailedImageFileEndsTheHandlerBeforeTheHandOff)
     EXPECT_EQ(headless::RegistryOpenAttempts(), 0);
     for (const auto& r : host.Requests)
         EXPECT_TRUE(fake_image_host::IsEmpty(r.Out));
+}
+
+// Pixel storage the platform cannot give for the image: the creation handler's error box,
+// no files, no hand-off, and the first paint closes the dialog as aborted instead of OK.
+TEST_F(NoiseFormTest, OutOfMemoryInTheCreationHandlerAbortsTheDialog)
+{
+    InstallEditor("C:\\Editor\\");
+    Host host(1000, 800, 3);
+    host.SetMask(std::vector<std::uint8_t>(1000 * 800, 128));
+    // Room for what a dialog shows, not for a bitmap of the whole image.
+    headless_dib::SetLargestStorage(1 << 20);
+    auto form = Create(host);
+    headless_dib::SetLargestStorage(0);
+    ASSERT_FALSE(headless::MessageBoxes().empty());
+    EXPECT_EQ(headless::MessageBoxes()[0].Text, "Can't allocate the DIB handle");
+    EXPECT_TRUE(headless::ShellOpens().empty());
+    EXPECT_FALSE(fs::exists(PlatformPath(ImageExchangeFileName)));
+    EXPECT_FALSE(fs::exists(PlatformPath(MaskExchangeFileName)));
+    form->FormPaint(form.get());
+    EXPECT_EQ(form->ModalResult(), mrAbort);
+
+    // With memory the first paint closes with OK as before.
+    auto fine = Create(host);
+    fine->FormPaint(fine.get());
+    EXPECT_EQ(fine->ModalResult(), mrOk);
+}
+
+// Through the entry point: a non-zero result, every box the storage error, and the host can
+// run the filter again once there is memory.
+TEST_F(NoiseFormTest, OutOfMemoryFailsTheCallAndTheNextRunTransfers)
+{
+    InstallEditor("C:\\Editor\\");
+    Host host(1000, 800, 3);
+    host.SetMask(std::vector<std::uint8_t>(1000 * 800, 128));
+    headless_dib::SetLargestStorage(1 << 20);
+    const std::int16_t failed = Start(host);
+    headless_dib::SetLargestStorage(0);
+    EXPECT_NE(failed, noErr);
+    ASSERT_FALSE(headless::MessageBoxes().empty());
+    for (const auto& box : headless::MessageBoxes())
+        EXPECT_EQ(box.Text, "Can't allocate the DIB handle");
+    EXPECT_TRUE(headless::ShellOpens().empty());
+    EXPECT_FALSE(fs::exists(PlatformPath(ImageExchangeFileName)));
+
+    headless::Reset();
+    InstallEditor("C:\\Editor\\");
+    EXPECT_EQ(Start(host), noErr);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+    EXPECT_EQ(ImageFile().size(), 54u + 4u * 1000 * 800);
+    EXPECT_EQ(Launched(), "C:\\Editor\\TarnwickStudio.exe");
 }
 
 TEST_F(NoiseFormTest, DummyPlanesAndPaddedRowsReachTheFilesAsPlainPixels)

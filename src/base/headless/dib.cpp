@@ -16,6 +16,7 @@ namespace {
 
 std::atomic<headless_dib::TStorageObserver> Observer{nullptr};
 std::atomic<std::int64_t> Live{0};
+std::atomic<std::int64_t> Largest{0};
 
 // Where a block came from and how large it is, kept behind the storage's handle.
 struct TBlock {
@@ -57,6 +58,7 @@ void* MapZeroed(std::size_t Bytes)
 namespace headless_dib {
 void SetStorageObserver(TStorageObserver O) { Observer.store(O, std::memory_order_relaxed); }
 std::int64_t LiveStorageBytes() { return Live.load(std::memory_order_relaxed); }
+void SetLargestStorage(std::int64_t Bytes) { Largest.store(Bytes, std::memory_order_relaxed); }
 } // namespace headless_dib
 
 TDibStorage CreateDibStorage(int Width, int Height)
@@ -68,6 +70,9 @@ TDibStorage CreateDibStorage(int Width, int Height)
         count > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
         throw EOutOfResources("Can't allocate the DIB handle");
     const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(std::uint32_t);
+    const std::int64_t largest = Largest.load(std::memory_order_relaxed);
+    if (largest > 0 && static_cast<std::int64_t>(bytes) > largest)
+        throw EOutOfResources("Can't allocate the DIB handle");
     auto* block = new (std::nothrow) TBlock{nullptr, bytes, false};
     if (!block)
         throw EOutOfResources("Can't allocate the DIB handle");

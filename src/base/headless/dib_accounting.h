@@ -11,4 +11,7 @@ using TStorageObserver = void (*)(std::int64_t Bytes);
 void SetStorageObserver(TStorageObserver Observer);
 // Bytes of pixel storage alive now.
 std::int64_t LiveStorageBytes();
+// For tests of running out of memory: storage that would take more than Bytes at once
+// fails as a platform out of memory fails ("Can't allocate the DIB handle"). 0 lifts it.
+void SetLargestStorage(std::int64_t Bytes);
 } // namespace headless_dib
