@@ -48,6 +48,40 @@ TEST(HostSession, ServesInputWithDummyPlanesAndPadding) {
     EXPECT_EQ(s.Stats().AdvanceCalls, 1);
 }
 
+// A request in the image's own layout gets the image itself (as hosts serve from their own
+// memory), the selection likewise; anything else gets a copy laid out as asked.
+TEST(HostSession, OwnLayoutIsServedWithoutACopy) {
+    std::vector<std::uint8_t> mask(20);
+    for (std::size_t i = 0; i < mask.size(); ++i) mask[i] = static_cast<std::uint8_t>(i * 13);
+    HostSession s(Card(), mask, HostOptions{});
+    Script = [&](FilterRecord* r, std::int16_t*) {
+        r->inRect = Rect16{1, 0, 3, 5};  // rows 1-2, whole rows
+        r->inLoPlane = 0;
+        r->inHiPlane = 2;
+        r->maskRect = Rect16{2, 0, 4, 5};
+        ASSERT_EQ(r->advanceState(), noErr);
+        EXPECT_EQ(r->inData, s.Image().Pixels.data() + 1 * 5 * 3);
+        EXPECT_EQ(r->inRowBytes, 15);
+        EXPECT_EQ(r->maskData, s.Selection()->data() + 2 * 5);
+        EXPECT_EQ(r->maskRowBytes, 5);
+        // Part of a row, or fewer planes: a copy with the requested layout.
+        r->inRect = Rect16{1, 1, 3, 5};
+        r->inHiPlane = 1;
+        r->maskRect = Rect16{2, 1, 4, 5};
+        ASSERT_EQ(r->advanceState(), noErr);
+        const auto* in = static_cast<const std::uint8_t*>(r->inData);
+        const auto* image = s.Image().Pixels.data();
+        EXPECT_TRUE(in < image || in >= image + s.Image().Pixels.size());
+        EXPECT_EQ(r->inRowBytes, 4 * 2);
+        EXPECT_EQ(0, std::memcmp(in, s.Image().Pixels.data() + (1 * 5 + 1) * 3, 2));
+        EXPECT_EQ(r->maskRowBytes, 4);
+        EXPECT_EQ(static_cast<const std::uint8_t*>(r->maskData)[0], mask[2 * 5 + 1]);
+        r->inRect = r->maskRect = Rect16{};
+    };
+    EXPECT_EQ(s.Run(ScriptedEntry).Result, noErr);
+    EXPECT_EQ(s.Stats().AdvanceErrors, 0);
+}
+
 TEST(HostSession, OutputIsCommittedAndStrayWritesAreCounted) {
     HostOptions o;
     o.PostDummyPlanes = 1;
