@@ -14,6 +14,12 @@ void TStream::WriteBuffer(const void* Buffer, std::size_t Count)
         throw EStreamError("Stream write error");
 }
 
+void TStream::WriteRuns(const TWriteRun* Runs, std::size_t Count)
+{
+    for (std::size_t i = 0; i < Count; ++i)
+        WriteBuffer(Runs[i].Data, Runs[i].Count);
+}
+
 std::size_t TMemoryStream::Read(void* Buffer, std::size_t Count)
 {
     if (FPos >= FData.size())
@@ -76,6 +82,15 @@ std::size_t TFileStream::Read(void* Buffer, std::size_t Count)
 std::size_t TFileStream::Write(const void* Buffer, std::size_t Count)
 {
     return FFile ? std::fwrite(Buffer, 1, Count, FFile) : 0;
+}
+
+void TFileStream::WriteRuns(const TWriteRun* Runs, std::size_t Count)
+{
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < Count; ++i)
+        total += Runs[i].Count;
+    if (total != 0 && (!FFile || PlatformWriteRuns(FFile, Runs, Count) != total))
+        throw EStreamError("Stream write error");
 }
 
 std::int64_t TFileStream::Position() const

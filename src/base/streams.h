@@ -9,6 +9,12 @@
 
 #include "base/object.h"
 
+// One piece of a gathered write.
+struct TWriteRun {
+    const void* Data;
+    std::size_t Count;
+};
+
 class TStream : public TObject {
 public:
     VP_CLASS_NAME(TStream)
@@ -20,6 +26,10 @@ public:
     virtual std::int64_t Size() const = 0;
     void ReadBuffer(void* Buffer, std::size_t Count);
     void WriteBuffer(const void* Buffer, std::size_t Count);
+    // Writes the runs one after another, as WriteBuffer on each would. A file stream hands
+    // them to the platform together, so rows of a bitmap reach a file without first being
+    // copied into one buffer.
+    virtual void WriteRuns(const TWriteRun* Runs, std::size_t Count);
 };
 
 class TMemoryStream : public TStream {
@@ -51,6 +61,7 @@ public:
     std::int64_t Position() const override;
     void SetPosition(std::int64_t Pos) override;
     std::int64_t Size() const override;
+    void WriteRuns(const TWriteRun* Runs, std::size_t Count) override;
     // Flushes and closes, raising EStreamError when the data did not reach the file.
     void Close();
 
@@ -62,6 +73,10 @@ private:
 // Maps a program path ("c:\name.bmp") to where the platform keeps it. On Windows it is the
 // path itself; headless, drive letters live under a root folder (see headless/files.h).
 std::string PlatformPath(const std::string& Path);
+
+// The platform's gathered write: the runs in order at the end of what File holds so far,
+// after its buffered data. Returns the bytes of the runs written.
+std::size_t PlatformWriteRuns(std::FILE* File, const TWriteRun* Runs, std::size_t Count);
 
 // Writes a file as a whole: the bytes go to a temporary name beside it, which is renamed
 // over the target only after everything was written, so a failure never leaves a

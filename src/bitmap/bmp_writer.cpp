@@ -47,19 +47,19 @@ void WriteBmp32(TStream& Stream, const std::uint32_t* Pixels, int Width, int Hei
     if (Width < 0 || Height < 0 || !Pixels)
         Width = Height = 0;
     WriteBmpHeaders(Stream, Width, Height, 32);
-    // Little-endian hosts store the colour words byte for byte as the file wants them. The
-    // rows go out bottom first, gathered into chunks of about 1 MiB: one write per row costs
-    // file systems far more than the extra copy.
+    // Little-endian hosts store the colour words byte for byte as the file wants them, so
+    // the rows go out as they lie, bottom first, handed to the stream together (a file
+    // stream passes them to the platform without copying them into one buffer).
     const std::size_t rowBytes = static_cast<std::size_t>(Width) * 4;
     if (rowBytes == 0 || Height == 0)
         return;
-    const int rowsPerChunk = static_cast<int>(std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes));
-    std::vector<std::uint8_t> chunk(std::min<std::size_t>(static_cast<std::size_t>(rowsPerChunk),
-                                                          static_cast<std::size_t>(Height)) * rowBytes);
+    constexpr int RowsPerCall = 1024;
+    std::vector<TWriteRun> rows;
+    rows.reserve(static_cast<std::size_t>(std::min(Height, RowsPerCall)));
     for (int y = Height - 1; y >= 0;) {
-        std::size_t used = 0;
-        for (int n = 0; n < rowsPerChunk && y >= 0; ++n, --y, used += rowBytes)
-            std::memcpy(chunk.data() + used, Pixels + static_cast<std::size_t>(y) * Width, rowBytes);
-        Stream.WriteBuffer(chunk.data(), used);
+        rows.clear();
+        for (int n = 0; n < RowsPerCall && y >= 0; ++n, --y)
+            rows.push_back(TWriteRun{Pixels + static_cast<std::size_t>(y) * Width, rowBytes});
+        Stream.WriteRuns(rows.data(), rows.size());
     }
 }

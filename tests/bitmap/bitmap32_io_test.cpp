@@ -132,6 +132,53 @@ TEST(Bitmap32Bmp, OddWidthsAreNotPaddedAndStreamEqualsFile)
     }
 }
 
+// Tall images go out in several gathered writes of many rows each: the file still holds
+// every row once, bottom first, exactly as the memory stream does.
+TEST(Bitmap32Bmp, TallImagesKeepEveryRowInOrder)
+{
+    DriveRoot root;
+    TBitmap32 b;
+    b.SetSize(3, 2600);
+    for (int i = 0; i < 3 * 2600; ++i)
+        b.Bits()[i] = static_cast<TColor32>(i) * 2654435761u;
+    b.SaveToFile("c:\\tall.bmp");
+    const std::vector<std::uint8_t> f = root.Read("c/tall.bmp");
+    ASSERT_EQ(f.size(), 54u + 4u * 3 * 2600);
+    EXPECT_EQ(f, BmpBytes(b));
+    for (int y : {0, 1, 1023, 1024, 1576, 2599})
+        EXPECT_EQ(LE32(f, 54 + 12 * static_cast<std::size_t>(2599 - y) + 4), b.PixelAt(1, y)) << y;
+}
+
+// Gathered runs land after what was written before them and before what follows, in
+// order, empty runs included, more runs than the platform takes in one call.
+TEST(Streams, FileStreamWritesRunsInOrderBetweenOtherWrites)
+{
+    DriveRoot root;
+    std::vector<std::vector<std::uint8_t>> pieces;
+    std::vector<TWriteRun> runs;
+    std::vector<std::uint8_t> want{'h', 'e', 'a', 'd'};
+    for (int i = 0; i < 3000; ++i) {
+        pieces.emplace_back(static_cast<std::size_t>(i % 7 == 3 ? 0 : 1 + i % 13), static_cast<std::uint8_t>(i));
+        want.insert(want.end(), pieces.back().begin(), pieces.back().end());
+    }
+    for (const auto& p : pieces)
+        runs.push_back(TWriteRun{p.data(), p.size()});
+    want.insert(want.end(), {'t', 'a', 'i', 'l'});
+    {
+        TFileStream out("c:\\runs.bin", TFileStream::fmCreate);
+        out.WriteBuffer("head", 4);
+        out.WriteRuns(runs.data(), runs.size());
+        out.WriteBuffer("tail", 4);
+        out.Close();
+    }
+    EXPECT_EQ(root.Read("c/runs.bin"), want);
+    TMemoryStream memory;
+    memory.WriteBuffer("head", 4);
+    memory.WriteRuns(runs.data(), runs.size());
+    memory.WriteBuffer("tail", 4);
+    EXPECT_EQ(memory.Bytes(), want);
+}
+
 TEST(Bitmap32Bmp, SavingReplacesAnExistingFile)
 {
     DriveRoot root;
