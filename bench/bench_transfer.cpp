@@ -82,10 +82,17 @@ public:
         }
     }
 
+    // Serves the module's requests from now on.
+    void MakeCurrent()
+    {
+        Current = this;
+        HostContext.FilterRecord = &Record;
+    }
+
     // The start call with the editor's folder recorded, so the hand-off starts it.
     bool Transfer(std::intptr_t& Slot)
     {
-        Current = this;
+        MakeCurrent();
         std::int16_t result = -1;
         CurrentBinding = NoiseBinding;
         DispatchSelector(filterSelectorStart, &Record, &Slot, &result);
@@ -254,7 +261,7 @@ void BM_TransferRead(benchmark::State& State)
     SideBySide(
         State, SideMP, "vs_memcpy",
         [&] {
-            HostContext.FilterRecord = &host.Record;
+            host.MakeCurrent();
             bitmap.Assign(&graphic);
             benchmark::DoNotOptimize(bitmap.Bits());
             return !bitmap.IsEmpty();
@@ -293,7 +300,7 @@ TBitmap32& SharedImage()
         auto b = std::make_unique<TBitmap32>();
         LeanHost& host = SharedHost(false);
         TPSFilterGraphic graphic(&host.Record);
-        HostContext.FilterRecord = &host.Record;
+        host.MakeCurrent();
         b->Assign(&graphic);
         return b;
     }();
