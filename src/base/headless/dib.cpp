@@ -30,10 +30,11 @@ struct TBlock {
 // spent clearing them) that 4 KiB pages take.
 constexpr std::size_t MapFrom = std::size_t(4) << 20;
 
-void Account(std::int64_t Bytes)
+// Heap blocks are seen by whoever watches the heap; the observer hears of mapped ones only.
+void Account(std::int64_t Bytes, bool Mapped)
 {
     Live.fetch_add(Bytes, std::memory_order_relaxed);
-    if (auto observer = Observer.load(std::memory_order_relaxed))
+    if (auto observer = Observer.load(std::memory_order_relaxed); observer && Mapped)
         observer(Bytes);
 }
 
@@ -86,7 +87,7 @@ TDibStorage CreateDibStorage(int Width, int Height)
         delete block;
         throw EOutOfResources("Can't allocate the DIB handle");
     }
-    Account(static_cast<std::int64_t>(bytes));
+    Account(static_cast<std::int64_t>(bytes), block->Mapped);
     s.Bits = static_cast<std::uint32_t*>(block->Base);
     s.Handle = block;
     s.DC = nullptr;
@@ -102,7 +103,7 @@ void DestroyDibStorage(TDibStorage& Storage)
         else
 #endif
             std::free(block->Base);
-        Account(-static_cast<std::int64_t>(block->Bytes));
+        Account(-static_cast<std::int64_t>(block->Bytes), block->Mapped);
         delete block;
     }
     Storage = TDibStorage{};

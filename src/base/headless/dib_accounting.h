@@ -5,11 +5,12 @@
 #include <cstdint>
 
 namespace headless_dib {
-// Called with +bytes when storage is created and -bytes when it is destroyed (the bytes
-// reserved, page rounding included). One observer; null removes it.
+// Called with +bytes when storage is mapped and -bytes when it is unmapped; storage taken
+// from the heap is not reported here (the heap's own counting sees it). One observer; null
+// removes it.
 using TStorageObserver = void (*)(std::int64_t Bytes);
 void SetStorageObserver(TStorageObserver Observer);
-// Bytes of pixel storage alive now.
+// Bytes of pixel storage alive now, mapped or from the heap.
 std::int64_t LiveStorageBytes();
 // For tests of running out of memory: storage that would take more than Bytes at once
 // fails as a platform out of memory fails ("Can't allocate the DIB handle"). 0 lifts it.
