@@ -1,6 +1,5 @@
 #include "bridge/mask_layer.h"
 
-#include "bitmap/byte_map.h"
 #include "bridge/selection_mask.h"
 #include "widgets/ps_image32.h"
 
@@ -17,9 +16,6 @@ TMaskLayer* CreateMaskLayer(TPSCustomImage32& Image, TColor32 Fill)
     layer->SetArea(TFloatRect{0, 0, static_cast<float>(source.Width()), static_cast<float>(source.Height())});
     layer->SetBitmapRelative(true);
     // An exception from the host read leaves the layer in the collection, which frees it.
-    TByteMap map;
-    ReadSelectionMask(map);
-    InvertByteMap(map);
-    BuildMaskBitmap(*layer->Bitmap(), map, Fill);
+    ImportSelectionMask(*layer->Bitmap(), Fill);
     return layer;
 }

@@ -1,5 +1,6 @@
 #include "bridge/selection_mask.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "host/host_context.h"
@@ -12,11 +13,16 @@ struct MaskRequest {
 };
 } // namespace
 
-void ReadSelectionMask(TByteMap& Map)
+namespace {
+// Requests the host's mask over filterRect. When the host serves it, Size(width, height)
+// runs once and then Row(y, bytes) for each row (width bytes each, of a row maskRowBytes
+// long); returns whether it was served.
+template <class SizeFn, class RowFn>
+bool ServeSelectionRows(SizeFn&& Size, RowFn&& Row)
 {
     FilterRecord* r = HostContext.FilterRecord;
     if (!r || !r->haveMask)
-        return;
+        return false;
     const int width = r->filterRect.right - r->filterRect.left;
     const int height = r->filterRect.bottom - r->filterRect.top;
 
@@ -24,17 +30,29 @@ void ReadSelectionMask(TByteMap& Map)
     r->maskRect = r->filterRect;
     // Without the callback nothing is served, and whatever maskData holds is stale.
     if (!r->advanceState)
-        return;
+        return false;
     r->advanceState(); // the result is not examined
     if (!r->maskData)
-        return;
-    Map.SetSize(width, height);
-    if (Map.IsEmpty() || width <= 0 || height <= 0)
-        return;
+        return false;
+    if (!Size(width, height) || width <= 0 || height <= 0)
+        return true;
     const auto* rows = static_cast<const std::uint8_t*>(r->maskData);
     for (int y = 0; y < height; ++y)
-        std::memcpy(Map.RowPointer(y), rows + static_cast<std::ptrdiff_t>(y) * r->maskRowBytes,
-                    static_cast<std::size_t>(width));
+        Row(y, rows + static_cast<std::ptrdiff_t>(y) * r->maskRowBytes);
+    return true;
+}
+} // namespace
+
+void ReadSelectionMask(TByteMap& Map)
+{
+    ServeSelectionRows(
+        [&](int Width, int Height) {
+            Map.SetSize(Width, Height);
+            return !Map.IsEmpty();
+        },
+        [&](int Y, const std::uint8_t* Bytes) {
+            std::memcpy(Map.RowPointer(Y), Bytes, static_cast<std::size_t>(Map.Width()));
+        });
 }
 
 void InvertByteMap(TByteMap& Map)
@@ -52,8 +70,29 @@ void BuildMaskBitmap(TBitmap32& Target, TByteMap& Map, TColor32 Fill)
 
 void ImportSelectionMask(TBitmap32& Target, TColor32 Fill)
 {
-    TByteMap map;
-    ReadSelectionMask(map);
-    InvertByteMap(map);
-    BuildMaskBitmap(Target, map, Fill);
+    // What ReadSelectionMask, InvertByteMap and BuildMaskBitmap leave, in one pass from the
+    // host's rows: no byte map of the whole selection, and each pixel written once, never
+    // read first (new storage is spared a read before its first write).
+    const TColor32 colour = Fill & 0x00FFFFFFu;
+    Target.BeginUpdate();
+    try {
+        const bool served = ServeSelectionRows(
+            [&](int Width, int Height) {
+                Target.SetSize(Width, Height);
+                return !Target.IsEmpty();
+            },
+            [&](int Y, const std::uint8_t* Bytes) {
+                TColor32* row = Target.RowPointer(Y);
+                for (int x = 0, w = Target.Width(); x < w; ++x)
+                    row[x] = colour | static_cast<TColor32>(static_cast<std::uint8_t>(~Bytes[x])) << 24;
+            });
+        if (!served)
+            Target.SetSize(0, 0); // no selection: the map would have stayed 0 x 0
+    } catch (...) {
+        Target.EndUpdate();
+        Target.NotifyChange();
+        throw;
+    }
+    Target.EndUpdate();
+    Target.NotifyChange();
 }

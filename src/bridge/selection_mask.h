@@ -17,5 +17,6 @@ void BuildMaskBitmap(TBitmap32& Target, TByteMap& Map, TColor32 Fill);
 
 // The mask layer's bitmap for the running call: the inverted selection as alpha over Fill,
 // so unselected pixels are opaque Fill and selected ones transparent. 0 x 0 without a
-// selection.
+// selection. The same pixels as ReadSelectionMask, InvertByteMap and BuildMaskBitmap in
+// turn, made in one pass over the host's rows without a byte map of the whole selection.
 void ImportSelectionMask(TBitmap32& Target, TColor32 Fill);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "fake_image_host.h"
@@ -128,6 +129,57 @@ TEST(ImportSelectionMask, NoSelectionGivesAnEmptyBitmapWhateverTheFill)
         ImportSelectionMask(mask, fill);
         EXPECT_TRUE(mask.IsEmpty());
         EXPECT_EQ(mask.Width(), 0);
+    }
+}
+
+// The one-pass import against the three steps it stands for (read into a byte map, invert,
+// build the bitmap), over random selections, padded mask rows, partial filter rectangles,
+// fills, hosts that serve no mask and targets that held pixels before.
+TEST(ImportSelectionMask, MatchesReadInvertAndBuild)
+{
+    const std::uint32_t seed = 0x5EED4401u;
+    std::mt19937 rnd(seed);
+    for (int n = 0; n < 300; ++n) {
+        const int w = 1 + static_cast<int>(rnd() % 40), h = 1 + static_cast<int>(rnd() % 30);
+        fake_image_host::Options o;
+        o.MaskPadding = static_cast<int>(rnd() % 5);
+        o.ServeNothing = n % 17 == 5;
+        Host host(w, h, 3, o);
+        if (n % 11 != 3) { // now and then no selection at all
+            std::vector<std::uint8_t> values(static_cast<std::size_t>(w) * h);
+            for (auto& v : values)
+                v = static_cast<std::uint8_t>(n % 5 == 0 ? (rnd() % 2) * 255 : rnd());
+            host.SetMask(values);
+        }
+        if (n % 7 == 2) // a filter rectangle inside the image
+            host.Record.filterRect = Rect16{static_cast<std::int16_t>(h / 3), static_cast<std::int16_t>(w / 4),
+                                            static_cast<std::int16_t>(h), static_cast<std::int16_t>(w - w / 5)};
+        if (n % 13 == 4)
+            host.Record.advanceState = nullptr;
+        const auto fill = static_cast<TColor32>(rnd());
+
+        TBitmap32 want, got;
+        for (TBitmap32* b : {&want, &got}) { // both held other pixels before
+            b->SetSize(3, 2);
+            b->Clear(0x12345678);
+        }
+        {
+            TByteMap map;
+            ReadSelectionMask(map);
+            InvertByteMap(map);
+            BuildMaskBitmap(want, map, fill);
+        }
+        const std::size_t requests = host.Requests.size();
+        ImportSelectionMask(got, fill);
+        ASSERT_EQ(got.Width(), want.Width()) << "seed " << std::hex << seed << std::dec << " case " << n;
+        ASSERT_EQ(got.Height(), want.Height()) << "seed " << seed << " case " << n;
+        for (int y = 0; y < want.Height(); ++y)
+            for (int x = 0; x < want.Width(); ++x)
+                ASSERT_EQ(got.PixelAt(x, y), want.PixelAt(x, y))
+                    << "seed " << std::hex << seed << std::dec << " case " << n << " pixel " << x << "," << y;
+        // The same requests, and maskRect empty again afterwards.
+        EXPECT_EQ(host.Requests.size() - requests, requests) << "case " << n;
+        EXPECT_TRUE(IsEmpty(host.Record.maskRect)) << "case " << n;
     }
 }
 
