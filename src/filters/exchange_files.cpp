@@ -32,11 +32,12 @@ void WriteMaskBmp(TStream& Stream, const TBitmap32& Mask, int Width, int Height,
     const auto outside = static_cast<std::uint8_t>(255 - (Mask.OuterColor() >> 24));
     const int left = std::min(clip.Left, Width), right = std::min(clip.Right, Width);
 
-    // Rows gathered into chunks of about 1 MiB; the padding bytes and the green and blue
-    // bytes stay 0. A chunk row that already holds the outside colour throughout is not
-    // written again, so the rows outside the mask cost nothing after the first chunk.
+    // Rows gathered into chunks of about 256 KiB (large enough for the file system, small
+    // beside any image); the padding bytes and the green and blue bytes stay 0. A chunk
+    // row that already holds the outside colour throughout is not written again, so the
+    // rows outside the mask cost nothing after the first chunk.
     const std::size_t rowBytes = static_cast<std::size_t>(stride);
-    const int rowsPerChunk = static_cast<int>(std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes));
+    const int rowsPerChunk = static_cast<int>(std::max<std::size_t>(1, (std::size_t(256) << 10) / rowBytes));
     const std::size_t chunkRows = std::min<std::size_t>(static_cast<std::size_t>(rowsPerChunk), static_cast<std::size_t>(Height));
     std::vector<std::uint8_t> chunk(chunkRows * rowBytes);
     std::vector<bool> holdsOutside(chunkRows, false);

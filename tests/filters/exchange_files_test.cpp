@@ -322,7 +322,7 @@ TEST(MaskFileWriters, DirectWriterMatchesTheToolkitBitmapAtBothDepths)
 }
 
 // The mask file's rows against the clipped read pixel by pixel, over images that span several
-// 1 MiB chunks of rows: clip rectangles that leave whole rows and columns outside, outer
+// chunks of rows: clip rectangles that leave whole rows and columns outside, outer
 // colours that are not clear, masks smaller and larger than the image, both depths.
 TEST(MaskFileWriters, RowsMatchTheClippedReadAcrossChunks)
 {
