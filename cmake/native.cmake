@@ -28,6 +28,15 @@ foreach(dir ${_test_dirs})
   endif()
 endforeach()
 
+# The set-up script and its apt version alignment, against recorded apt reports
+# (tests/setup/*_test.sh, bash with fake package tools; nothing to build).
+if(NOT VESPER_SANITIZE)
+  foreach(t apt_align setup)
+    add_test(NAME setup.${t} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/setup/${t}_test.sh)
+    set_tests_properties(setup.${t} PROPERTIES TIMEOUT 120)
+  endforeach()
+endif()
+
 # Native tools (test host and friends) live in tools/<name>/ with a CMakeLists of their own.
 file(GLOB _tool_lists ${CMAKE_SOURCE_DIR}/tools/*/CMakeLists.txt)
 foreach(l ${_tool_lists})
