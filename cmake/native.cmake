@@ -1,9 +1,9 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# The entry points are kept out of vesper_core; natively they form a harness library that
+# The entry points are kept out of the entry library; natively they form a harness library that
 # the tests and the test host link directly.
-file(GLOB VESPER_MODULE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/host/module_*.cpp)
+file(GLOB VESPER_MODULE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/entry/module_*.cpp)
 if(VESPER_MODULE_SOURCES)
   add_library(vesper_module_native STATIC ${VESPER_MODULE_SOURCES})
   target_link_libraries(vesper_module_native PUBLIC vesper_core)

@@ -2,7 +2,7 @@
 # The release a user installs: builds both modules (the win32 and win64 presets are release
 # builds), strips them, and writes dist/Vesper-<version>.zip holding Vesper.8bf (32-bit
 # hosts), Vesper64.8bf (64-bit hosts) and INSTALL.txt. Refuses a module over 1 MiB or one
-# that needs any DLL but the system's (src/host/check_module.cmake).
+# that needs any DLL but the system's (src/entry/check_module.cmake).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -21,7 +21,7 @@ for p in win32 win64; do
   # Symbols and debug sections are of no use to a user and make up half the file.
   "$(cache_value "$p" CMAKE_STRIP)" -o "$stage/$(basename "$module")" "$module"
   cmake -DOBJDUMP="$(cache_value "$p" CMAKE_OBJDUMP)" -DMODULE="$stage/$(basename "$module")" \
-        -DMAX_BYTES=$max_bytes -P src/host/check_module.cmake >/dev/null
+        -DMAX_BYTES=$max_bytes -P src/entry/check_module.cmake >/dev/null
 done
 version=$(cache_value win32 CMAKE_PROJECT_VERSION)
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "host/pi_filter.h"
-#include "toolkit/object.h"
+#include "base/object.h"
 
 // One interleaved pixel buffer: each pixel is PreSkip + Planes + PostSkip bytes.
 struct PlaneLayout {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "host/filter_core.h"
+#include "host/host_context.h"
 
 namespace {
 // Empties maskRect however the read ends: no request may stay open behind the module.

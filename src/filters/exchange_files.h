@@ -4,7 +4,7 @@
 #include <string>
 
 #include "bitmap/bitmap32.h"
-#include "toolkit/streams.h"
+#include "base/streams.h"
 
 extern const char* const ImageExchangeFileName; // "c:\tarnwickstudiorgb_dovrane.bmp"
 extern const char* const MaskExchangeFileName;  // "c:\tarnwickstudioa_dovrane.bmp"

@@ -8,7 +8,7 @@
 #include "bridge/filter_graphic.h"
 #include "bridge/mask_layer.h"
 #include "filters/ps_rgb_panel.h"
-#include "host/filter_core.h"
+#include "host/host_context.h"
 #include "widgets/image_kinds.h"
 #include "widgets/range_bars.h"
 

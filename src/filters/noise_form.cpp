@@ -9,7 +9,7 @@
 #include "bridge/mask_layer.h"
 #include "filters/exchange_files.h"
 #include "filters/noise.h"
-#include "host/filter_core.h"
+#include "host/host_context.h"
 #include "host/parameter_block.h"
 #include "toolkit/platform.h"
 #include "toolkit/registry.h"

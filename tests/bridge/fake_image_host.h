@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "host/filter_core.h"
+#include "host/host_context.h"
 #include "host/pi_filter.h"
 
 namespace fake_image_host {

@@ -13,7 +13,7 @@
 #include "../bridge/fake_image_host.h"
 #include "bridge/filter_graphic.h"
 #include "bridge/selection_mask.h"
-#include "toolkit/headless/files.h"
+#include "base/headless/files.h"
 #include "toolkit/headless/headless.h"
 #include "toolkit/tkbitmap.h"
 

@@ -4,7 +4,7 @@
 #   - INSTALL.txt has CRLF line ends and says which file is for which host, where to copy it,
 #     what the filter does, both exchange file paths and how the editor's folder is found;
 #   - each module is a stripped PE file of its architecture, at most 1 MiB, exporting the two
-#     entry points and importing only system DLLs (src/host/check_module.cmake);
+#     entry points and importing only system DLLs (src/entry/check_module.cmake);
 #   - each module's version resource and property list (the native test_host program's
 #     ModuleVersionResource and ModulePropertyList tests, pointed at the unpacked files).
 # Usage: tests/release/check_package.sh [ZIP [TEST_HOST]]
@@ -73,7 +73,7 @@ check_module() { # FILE PE-FORMAT TOOL-PREFIX
   out=$("$objdump" -t "$file")
   grep -qx 'no symbols' <<<"$out" || fail "$1 still has a symbol table"
   if ! out=$(cmake -DOBJDUMP="$objdump" -DMODULE="$file" -DMAX_BYTES=1048576 \
-               -P src/host/check_module.cmake 2>&1); then
+               -P src/entry/check_module.cmake 2>&1); then
     fail "$1: $(grep -v '^ *$' <<<"$out" | grep -v 'CMake Error' | head -3 | paste -sd' ')"
   fi
   echo "$1: $(stat -c %s "$file") bytes; $(grep -o 'imports [^ ]*' <<<"$out" | sed 's/imports //' | paste -sd' ')"

@@ -8,7 +8,7 @@
 #include "standin_report.h"
 #include "toolkit/headless/headless.h"
 #include "toolkit/platform.h"
-#include "toolkit/streams.h"
+#include "base/streams.h"
 
 namespace {
 constexpr TRegistryRoot kMachine = TRegistryRoot::LocalMachine;

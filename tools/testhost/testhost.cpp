@@ -36,7 +36,7 @@
 #include <set>
 #include <thread>
 #else
-#include "host/module_entry.h"
+#include "entry/module_entry.h"
 #endif
 
 namespace {

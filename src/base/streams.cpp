@@ -1,4 +1,4 @@
-#include "toolkit/streams.h"
+#include "base/streams.h"
 
 #include <cstring>
 

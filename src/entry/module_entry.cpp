@@ -1,8 +1,8 @@
 // Exported entry points. Nothing thrown inside may reach the host.
-#include "host/module_entry.h"
+#include "entry/module_entry.h"
 
-#include "host/about_box.h"
-#include "host/filter_core.h"
+#include "entry/about_box.h"
+#include "entry/dispatch.h"
 
 extern "C" void VP_CDECL VesperNoise(std::int16_t selector, FilterRecord* record,
                                      std::intptr_t* data, std::int16_t* result) {

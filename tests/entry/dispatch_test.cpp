@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "host/about_box.h"
+#include "entry/about_box.h"
 #include "host/fake_host.h"
-#include "host/filter_core.h"
-#include "host/module_entry.h"
+#include "entry/dispatch.h"
+#include "entry/module_entry.h"
 #include "toolkit/application.h"
 #include "toolkit/headless/headless.h"
 

@@ -1,10 +1,10 @@
-#include "toolkit/dib.h"
+#include "base/dib.h"
 
 #include <windows.h>
 
 #include <limits>
 
-#include "toolkit/object.h"
+#include "base/object.h"
 
 TDibStorage CreateDibStorage(int Width, int Height)
 {

@@ -1,10 +1,10 @@
-#include "toolkit/headless/files.h"
+#include "base/headless/files.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 
-#include "toolkit/streams.h"
+#include "base/streams.h"
 
 namespace {
 std::string& RootSlot()

@@ -1,3 +1,3 @@
-#include "toolkit/streams.h"
+#include "base/streams.h"
 
 std::string PlatformPath(const std::string& Path) { return Path; }

@@ -1,8 +1,8 @@
 #include <string>
 #include <vector>
 
-#include "fixture.h"
-#include "host/about_box.h"
+#include "toolkit/fixture.h"
+#include "entry/about_box.h"
 #include "toolkit/stdctrls.h"
 
 namespace {

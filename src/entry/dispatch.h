@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <exception>
 
-#include "bitmap/geometry.h"
+#include "host/host_context.h"
 #include "host/parameter_block.h"
 #include "host/pi_filter.h"
 #include "toolkit/forms.h"
@@ -25,17 +25,8 @@ struct FilterBinding {
 extern const FilterBinding NoiseBinding;
 extern const FilterBinding LineBinding;
 
-// The running call's host pointers, refreshed at each start selector.
-struct THostContext {
-    ::FilterRecord* FilterRecord = nullptr;
-    DisplayPixelsProc DisplayPixels = nullptr;
-    ::HandleProcs* HandleProcs = nullptr;
-};
-
-// Module-wide state: written only on the host's thread, kept as the last call left it.
+// Module-wide: the binding of the running call, kept as the last call left it.
 extern FilterBinding CurrentBinding;
-extern THostContext HostContext;
-extern void* CurrentParameterBlock;
 
 // Host result for the modal results 1 (OK), 2 (Cancel) and 3 (Abort).
 inline constexpr std::array<OSErr, 3> ModalResultCodes{noErr, userCanceledErr,
@@ -46,8 +37,8 @@ OSErr HostResultForModalResult(int ModalResult);
 void DispatchSelector(std::int16_t Selector, FilterRecord* Record, std::intptr_t* Data,
                       std::int16_t* Result);
 OSErr RunFilterDialog();
+// Fills HostContext from the record, and the image controls' display slot with it.
 void CacheHostContext(FilterRecord* Record);
-VRect RectToVRect(const TRect& Rect);
 
 // How the about selector shows the about box (the toolkit's TPSAboutBox unless replaced).
 using AboutBoxHandler = void (*)(const char* Text);

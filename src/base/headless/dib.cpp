@@ -1,9 +1,9 @@
-#include "toolkit/dib.h"
+#include "base/dib.h"
 
 #include <cstdlib>
 #include <limits>
 
-#include "toolkit/object.h"
+#include "base/object.h"
 
 TDibStorage CreateDibStorage(int Width, int Height)
 {

@@ -1,4 +1,4 @@
-#include "toolkit/system_colors.h"
+#include "base/system_colors.h"
 
 // The classic Windows defaults, so headless pictures match a plain Windows desktop.
 std::uint32_t SystemColorRGB(int Index)

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/object.h"
+#include "base/object.h"
 
 class TStream : public TObject {
 public:

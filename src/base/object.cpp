@@ -1,4 +1,4 @@
-#include "toolkit/object.h"
+#include "base/object.h"
 
 void TPersistent::Assign(TPersistent* Source)
 {

@@ -1,4 +1,4 @@
-#include "host/about_box.h"
+#include "entry/about_box.h"
 
 #include "toolkit/stdctrls.h"
 

@@ -1,4 +1,4 @@
-#include "toolkit/system_colors.h"
+#include "base/system_colors.h"
 
 #include <windows.h>
 

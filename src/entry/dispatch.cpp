@@ -1,19 +1,17 @@
-#include "widgets/display_host.h"
-#include "host/filter_core.h"
+#include "entry/dispatch.h"
 
 #include <new>
 
+#include "entry/about_box.h"
 #include "filters/line_form.h"
 #include "filters/noise_form.h"
-#include "host/about_box.h"
 #include "toolkit/application.h"
+#include "widgets/display_host.h"
 
 const FilterBinding NoiseBinding{InitNoiseParameters, kNoiseBlockSize, CreateFormOf<TNoiseForm>};
 const FilterBinding LineBinding{InitLineParameters, kLineBlockSize, CreateFormOf<TLineForm>};
 
 FilterBinding CurrentBinding;
-THostContext HostContext;
-void* CurrentParameterBlock = nullptr;
 
 namespace {
 void ShowModuleAboutBox(const char* Text) { ShowAboutBox(Text); }
@@ -105,9 +103,4 @@ void DispatchSelector(std::int16_t Selector, FilterRecord* Record, std::intptr_t
         EmptyRequestRects(Record);
         answer(code);
     }
-}
-
-VRect RectToVRect(const TRect& Rect) {
-    return VRect{static_cast<std::int32_t>(Rect.Top), static_cast<std::int32_t>(Rect.Left),
-                 static_cast<std::int32_t>(Rect.Bottom), static_cast<std::int32_t>(Rect.Right)};
 }
