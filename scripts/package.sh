@@ -36,8 +36,8 @@ writes two BMP files to the root of drive C:
     c:\\tarnwickstudiorgb_dovrane.bmp   the image
     c:\\tarnwickstudioa_dovrane.bmp     its selection, as a mask
 then brings Tarnwick Studio to the front if it is running, or else starts it.
-The image in the editor is left as it was. The editor must be allowed to write
-to the root of drive C.
+The image in the image editor is left as it was. The image editor must be
+allowed to write to the root of drive C.
 
 WHICH FILE
     Vesper.8bf     for a 32-bit image editor (32-bit host)
@@ -60,7 +60,7 @@ and reads the string value "Tarnwick" of its PluginPath key:
 Tarnwick Studio's installer writes that value: the folder that holds
 TarnwickStudio.exe, ending with a backslash (for example
 C:\\Program Files\\Tarnwick\\). The filter starts that folder's
-TarnwickStudio.exe. A 32-bit editor on 64-bit Windows reads these keys under
+TarnwickStudio.exe. A 32-bit image editor on 64-bit Windows reads these keys in
 HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Adobe\\Photoshop.
 If the key cannot be opened, the filter shows "The file path is error, please
 reinstall the Tarnwick Studio plugin."; install Tarnwick Studio again.
