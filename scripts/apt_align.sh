@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Multi-arch alignment for apt, sourced by setup.sh and by its test.
 #
 # A library that is installed for amd64 and i386 at once must have the same version on both.

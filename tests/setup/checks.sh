@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Checks shared by the set-up tests, sourced by them. Each failed check prints what it
 # expected and what it got; finish ends the test with the count.
 failures=0

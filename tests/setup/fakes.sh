@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Fake package tools for the set-up tests, sourced by them: make_fakes DIR writes apt-cache,
 # apt-get, dpkg-query, dpkg and sudo into DIR. They answer from files named by variables:
 #   FAKE_MADISON      `apt-cache madison` lines
