@@ -75,6 +75,20 @@ vesper_handoff(e_grey_image
   ARGS --in mask.bmp ${_prepared} ${_ok} ${_started} report_e.txt
   FIXTURE_NEEDS sample)
 
+# (j) A large image with a selection, in the 32-bit module: 12000 x 10000 RGB, exchange files
+# of 480 MB each. The module holds the image bitmap and the mask layer's bitmap (960 MB)
+# beside the host's image and selection (480 MB) in one 2 GB address space; the host and the
+# stand-in check the files as they read them. It writes about 2 GB and runs for tens of
+# seconds, so it runs on demand (scripts/large-transfer.sh, or VESPER_LARGE_E2E=ON).
+if(WIN32 AND VESPER_LARGE_E2E)
+  vesper_handoff(j_large_image_with_selection
+    ARGS --size 12000x10000 --selection ${_prepared} ${_ok} ${_started} report_j.txt
+         --expect-no-message-box)
+  if(TEST e2e.handoff.j_large_image_with_selection)
+    set_tests_properties(e2e.handoff.j_large_image_with_selection PROPERTIES TIMEOUT 600 LABELS large)
+  endif()
+endif()
+
 if(WIN32)
   get_property(_module_runs DIRECTORY PROPERTY TESTS)
   foreach(t ${_module_runs})

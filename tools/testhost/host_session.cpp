@@ -265,8 +265,8 @@ OSErr VP_CDECL HostSession::DisplayPixels(const PSPixelMap* Source, const VRect*
     if (!Current) return filterBadParameters;
     ++Current->Counters.DisplayCalls;
     bool ok = false;
+    ShownPixels shown;
     try {
-        ShownPixels shown;
         ok = ReadPixelMap(Source, SrcRect, shown);
 #ifdef _WIN32
         ok = ok && DrawShownPixels(Context, DstRow, DstCol, shown);
