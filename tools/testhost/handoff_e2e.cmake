@@ -78,15 +78,24 @@ vesper_handoff(e_grey_image
 # (j) A large image with a selection, in the 32-bit module: 12000 x 10000 RGB, exchange files
 # of 480 MB each. The module holds the image bitmap and the mask layer's bitmap (960 MB)
 # beside the host's image and selection (480 MB) in one 2 GB address space; the host and the
-# stand-in check the files as they read them. It writes about 2 GB and runs for tens of
-# seconds, so it runs on demand (scripts/large-transfer.sh, or VESPER_LARGE_E2E=ON).
+# stand-in check the files as they read them. It writes about 2 GB and holds as much, so it
+# runs on demand (scripts/large-transfer.sh, or VESPER_LARGE_E2E=ON), as does (k).
 if(WIN32 AND VESPER_LARGE_E2E)
   vesper_handoff(j_large_image_with_selection
     ARGS --size 12000x10000 --selection ${_prepared} ${_ok} ${_started} report_j.txt
          --expect-no-message-box)
-  if(TEST e2e.handoff.j_large_image_with_selection)
-    set_tests_properties(e2e.handoff.j_large_image_with_selection PROPERTIES TIMEOUT 600 LABELS large)
-  endif()
+  # (k) Larger still (13000 x 12000): the module's bitmaps no longer fit beside the host's
+  # image, and the start call ends in the storage error box and a non-zero result, with no
+  # files and no editor; the host goes on to its checks.
+  vesper_handoff(k_module_out_of_memory
+    ARGS --size 13000x12000 --selection ${_prepared} --expect-result -128 --expect-empty-rects
+         --expect-unchanged --expect-no-start report_k.txt
+         --expect-message-box "Can't allocate the DIB handle")
+  foreach(t j_large_image_with_selection k_module_out_of_memory)
+    if(TEST e2e.handoff.${t})
+      set_tests_properties(e2e.handoff.${t} PROPERTIES TIMEOUT 600 LABELS large)
+    endif()
+  endforeach()
 endif()
 
 if(WIN32)
