@@ -60,22 +60,28 @@ TEST(HostSession, OwnLayoutIsServedWithoutACopy) {
         r->inHiPlane = 2;
         r->maskRect = Rect16{2, 0, 4, 5};
         ASSERT_EQ(r->advanceState(), noErr);
-        EXPECT_EQ(r->inData, s.Image().Pixels.data() + 1 * 5 * 3);
-        EXPECT_EQ(r->inRowBytes, 15);
-        EXPECT_EQ(r->maskData, s.Selection()->data() + 2 * 5);
-        EXPECT_EQ(r->maskRowBytes, 5);
+        // Copied out first: the record is packed, and a reference to its pointers is misaligned.
+        const void* inData = r->inData;
+        const void* maskData = r->maskData;
+        const std::int32_t inRowBytes = r->inRowBytes, maskRowBytes = r->maskRowBytes;
+        EXPECT_EQ(inData, s.Image().Pixels.data() + 1 * 5 * 3);
+        EXPECT_EQ(inRowBytes, 15);
+        EXPECT_EQ(maskData, s.Selection()->data() + 2 * 5);
+        EXPECT_EQ(maskRowBytes, 5);
         // Part of a row, or fewer planes: a copy with the requested layout.
         r->inRect = Rect16{1, 1, 3, 5};
         r->inHiPlane = 1;
         r->maskRect = Rect16{2, 1, 4, 5};
         ASSERT_EQ(r->advanceState(), noErr);
         const auto* in = static_cast<const std::uint8_t*>(r->inData);
+        const auto* maskCopy = static_cast<const std::uint8_t*>(r->maskData);
+        const std::int32_t copyRowBytes = r->inRowBytes, maskCopyRowBytes = r->maskRowBytes;
         const auto* image = s.Image().Pixels.data();
         EXPECT_TRUE(in < image || in >= image + s.Image().Pixels.size());
-        EXPECT_EQ(r->inRowBytes, 4 * 2);
+        EXPECT_EQ(copyRowBytes, 4 * 2);
         EXPECT_EQ(0, std::memcmp(in, s.Image().Pixels.data() + (1 * 5 + 1) * 3, 2));
-        EXPECT_EQ(r->maskRowBytes, 4);
-        EXPECT_EQ(static_cast<const std::uint8_t*>(r->maskData)[0], mask[2 * 5 + 1]);
+        EXPECT_EQ(maskCopyRowBytes, 4);
+        EXPECT_EQ(maskCopy[0], mask[2 * 5 + 1]);
         r->inRect = r->maskRect = Rect16{};
     };
     EXPECT_EQ(s.Run(ScriptedEntry).Result, noErr);
