@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bitmap/low_level.h"
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
 #include "toolkit/platform.h"
@@ -70,6 +71,12 @@ TForm* TControl::ParentForm() const
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
 {
+    AWidth = std::max(AWidth, 0);
+    AHeight = std::max(AHeight, 0);
+    if ((AWidth != FWidth || AHeight != FHeight) && !CanResize(AWidth, AHeight)) {
+        AWidth = FWidth;
+        AHeight = FHeight;
+    }
     AWidth = std::max(AWidth, 0);
     AHeight = std::max(AHeight, 0);
     if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight)
@@ -266,6 +273,27 @@ void TControl::Invalidate()
         FParent->Invalidate();
 }
 
+void TControl::InvalidateRect(const TRect&)
+{
+    // Drawn by its parent, which is repainted whole as for Invalidate.
+    Invalidate();
+}
+
+TRect TControl::VisibleRect() const
+{
+    // Screen coordinates of the control's own area, cut by each parent's client area in turn.
+    const TPoint o = TControl::ClientOrigin();
+    TRect r{o.X, o.Y, o.X + FWidth, o.Y + FHeight};
+    for (const TWinControl* p = FParent; p; p = p->Parent()) {
+        const TPoint c = p->ClientOrigin();
+        const TRect client{c.X, c.Y, c.X + p->ClientWidth(), c.Y + p->ClientHeight()};
+        if (!IntersectRects(r, r, client) || RectIsEmpty(r))
+            return TRect{};
+    }
+    OffsetRectBy(r, -o.X, -o.Y);
+    return r;
+}
+
 void TControl::Update()
 {
     if (FParent)
@@ -289,7 +317,11 @@ void TControl::Dispatch(TControlMessage& M)
 {
     try {
         switch (M.Kind) {
-        case TMessageKind::MouseDown: MouseDown(M.Button, M.Shift, M.X, M.Y); break;
+        case TMessageKind::MouseDown:
+            if ((M.Shift & ssDouble) && M.Button == mbLeft && (FControlStyle & csDoubleClicks))
+                DblClick();
+            MouseDown(M.Button, M.Shift, M.X, M.Y);
+            break;
         case TMessageKind::MouseUp: MouseUp(M.Button, M.Shift, M.X, M.Y); break;
         case TMessageKind::MouseMove: MouseMove(M.Shift, M.X, M.Y); break;
         case TMessageKind::MouseEnter: MouseEnter(); break;
@@ -320,6 +352,10 @@ void TControl::Dispatch(TControlMessage& M)
             if (M.Canvas)
                 PaintControl(*M.Canvas);
             break;
+        case TMessageKind::EraseBackground:
+            if (auto* w = dynamic_cast<TWinControl*>(this))
+                M.Handled = w->EraseBackground(M.Rect);
+            break;
         case TMessageKind::Click: Click(); break;
         case TMessageKind::Select: UserSelect(M.Index); break;
         case TMessageKind::Close:
@@ -337,6 +373,20 @@ void TControl::Click()
 {
     if (OnClick)
         OnClick(this);
+}
+
+void TControl::DblClick()
+{
+    if (OnDblClick)
+        OnDblClick(this);
+}
+
+bool TControl::CanResize(int& NewWidth, int& NewHeight)
+{
+    bool resize = true;
+    if (OnCanResize)
+        OnCanResize(this, NewWidth, NewHeight, resize);
+    return resize;
 }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
@@ -374,6 +424,10 @@ bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos)
     bool handled = false;
     if (OnMouseWheel)
         OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+    if (!handled && WheelDelta < 0 && OnMouseWheelDown)
+        OnMouseWheelDown(this, Shift, MousePos, handled);
+    else if (!handled && WheelDelta > 0 && OnMouseWheelUp)
+        OnMouseWheelUp(this, Shift, MousePos, handled);
     return handled;
 }
 
@@ -653,6 +707,14 @@ void TWinControl::Invalidate()
     if (FImpl)
         FImpl->Invalidate();
 }
+
+void TWinControl::InvalidateRect(const TRect& R)
+{
+    if (FImpl && !RectIsEmpty(R))
+        FImpl->InvalidateRect(R);
+}
+
+bool TWinControl::EraseBackground(const TRect&) { return true; }
 
 void TWinControl::Update()
 {
