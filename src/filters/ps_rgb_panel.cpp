@@ -299,5 +299,9 @@ void RegisterRGBPanelKind()
                                         {"bsTransient", static_cast<int>(TBevelStyle::bsTransient)},
                                         {"bsFrame", static_cast<int>(TBevelStyle::bsFrame)}})));
                                })
-        .Event<TPSRGBPanel, TMouseEvent>("OnMouseDown", &TPSRGBPanel::OnMouseDown);
+        .Event<TPSRGBPanel, TMouseEvent>("OnMouseDown", &TPSRGBPanel::OnMouseDown)
+        .Publish({"Align", "Anchors", "BevelContrast", "BevelSize", "ColorFrom", "ColorTo", "Saturation",
+                  "Constraints", "GradType", "FlipGradient", "BevelStyle", "Cursor", "ParentShowHint", "PopupMenu",
+                  "ShowHint", "Visible", "OnClick", "OnDblClick", "OnDragDrop", "OnDragOver", "OnMouseDown",
+                  "OnMouseMove", "OnMouseUp", "OnResize"});
 }

@@ -51,6 +51,7 @@ void TControl::SetParent(TWinControl* AParent)
         FParent->RemoveControl(this);
     if (AParent) {
         AParent->InsertControl(this);
+        TakeAnchorRules();
         if (FParentColor)
             ParentColorChanged();
         if (FParentFont)
@@ -77,8 +78,17 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
         AWidth = FWidth;
         AHeight = FHeight;
     }
-    AWidth = std::max(AWidth, 0);
-    AHeight = std::max(AHeight, 0);
+    if (FConstraints.MaxWidth > 0)
+        AWidth = std::min(AWidth, FConstraints.MaxWidth);
+    if (FConstraints.MaxHeight > 0)
+        AHeight = std::min(AHeight, FConstraints.MaxHeight);
+    AWidth = std::max({AWidth, FConstraints.MinWidth, 0});
+    AHeight = std::max({AHeight, FConstraints.MinHeight, 0});
+    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) {
+        if (!FAnchoring)
+            TakeAnchorRules();
+        return;
+    }
     if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight)
         return;
     bool resized = AWidth != FWidth || AHeight != FHeight;
@@ -88,6 +98,8 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
     FTop = ATop;
     FWidth = AWidth;
     FHeight = AHeight;
+    if (!FAnchoring)
+        TakeAnchorRules();
     if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
         w->WindowImpl().BoundsChanged();
     if (resized)
@@ -131,6 +143,46 @@ TPoint TControl::ScreenToClient(TPoint P) const
 {
     TPoint o = ClientOrigin();
     return TPoint{P.X - o.X, P.Y - o.Y};
+}
+
+void TControl::SetAnchors(TAnchors Value)
+{
+    FAnchors = Value & (akLeft | akTop | akRight | akBottom);
+    TakeAnchorRules();
+}
+
+void TControl::SetConstraints(const TSizeConstraints& Value)
+{
+    FConstraints = Value;
+    SetBounds(FLeft, FTop, FWidth, FHeight);
+}
+
+void TControl::TakeAnchorRules()
+{
+    FAnchorBounds = BoundsRect();
+    FAnchorParentSize = FParent ? TSize{FParent->ClientWidth(), FParent->ClientHeight()} : TSize{-1, -1};
+}
+
+TRect TControl::AnchoredBounds(TSize ParentClient) const
+{
+    TRect r = FAnchorBounds;
+    if (FAnchorParentSize.cx < 0)
+        return r;
+    // One axis: near and far anchors give the edges that keep their distance.
+    auto follow = [](int& Lo, int& Hi, int Delta, bool Near, bool Far) {
+        if (Near && Far)
+            Hi += Delta;
+        else if (Far) {
+            Lo += Delta;
+            Hi += Delta;
+        } else if (!Near) {
+            Lo += Delta / 2;
+            Hi += Delta / 2;
+        }
+    };
+    follow(r.Left, r.Right, ParentClient.cx - FAnchorParentSize.cx, FAnchors & akLeft, FAnchors & akRight);
+    follow(r.Top, r.Bottom, ParentClient.cy - FAnchorParentSize.cy, FAnchors & akTop, FAnchors & akBottom);
+    return r;
 }
 
 void TControl::SetAlign(TAlign Value)
@@ -595,6 +647,21 @@ void TWinControl::Realign()
         place(alLeft, [](TControl* a, TControl* b) { return a->Left() < b->Left(); });
         place(alRight, [](TControl* a, TControl* b) { return a->Left() + a->Width() > b->Left() + b->Width(); });
         place(alClient, [](TControl*, TControl*) { return false; });
+        // Unaligned children follow the edges they are anchored to.
+        const TSize client{ClientWidth(), ClientHeight()};
+        for (TControl* c : FControls) {
+            if (c->Align() != alNone || c->Anchors() == (akLeft | akTop) || c->FAnchorParentSize.cx < 0)
+                continue;
+            const TRect b = c->AnchoredBounds(client);
+            c->FAnchoring = true;
+            try {
+                c->SetBounds(b.Left, b.Top, b.Width(), b.Height());
+            } catch (...) {
+                c->FAnchoring = false;
+                throw;
+            }
+            c->FAnchoring = false;
+        }
     } catch (...) {
         FAligning = false;
         throw;

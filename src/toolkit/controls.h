@@ -16,6 +16,16 @@ class TForm;
 class IWindowImpl;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+// The parent's edges a control without alignment keeps its distance to when the parent's
+// client area changes size; anchored to both or neither edge of a side, it stretches or
+// keeps its middle.
+using TAnchors = unsigned;
+constexpr TAnchors akLeft = 0x1, akTop = 0x2, akRight = 0x4, akBottom = 0x8;
+// Limits of a control's size; 0 is no limit.
+struct TSizeConstraints {
+    int MinWidth = 0, MinHeight = 0, MaxWidth = 0, MaxHeight = 0;
+    friend bool operator==(const TSizeConstraints&, const TSizeConstraints&) = default;
+};
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
@@ -116,6 +126,11 @@ public:
 
     TAlign Align() const { return FAlign; }
     void SetAlign(TAlign Value);
+    TAnchors Anchors() const { return FAnchors; }
+    void SetAnchors(TAnchors Value);
+    const TSizeConstraints& Constraints() const { return FConstraints; }
+    // The present size is brought within the new limits at once.
+    void SetConstraints(const TSizeConstraints& Value);
     bool Visible() const { return FVisible; }
     void SetVisible(bool Value);
     void Show() { SetVisible(true); }
@@ -219,6 +234,17 @@ protected:
 private:
     TWinControl* FParent = nullptr;
     TAlign FAlign = alNone;
+    TAnchors FAnchors = akLeft | akTop;
+    TSizeConstraints FConstraints;
+    // The bounds and the parent's client size the anchors are counted from: taken whenever
+    // the control is placed otherwise than by its anchors.
+    TRect FAnchorBounds;
+    TSize FAnchorParentSize{-1, -1};
+    bool FAnchoring = false;
+    friend class TWinControl;
+    void TakeAnchorRules();
+    // Where the anchors put the control in a parent client area of the given size.
+    TRect AnchoredBounds(TSize ParentClient) const;
     bool FVisible = true;
     bool FEnabled = true;
     std::string FCaption;

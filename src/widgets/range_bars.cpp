@@ -908,6 +908,11 @@ void RegisterGaugeBarKind()
         .Property<TGaugeBar>("ShadowColor", [](TGaugeBar& b, const TFormProperty& p) { b.SetShadowColor(p.AsColor()); })
         .Property<TGaugeBar>("BorderColor", [](TGaugeBar& b, const TFormProperty& p) { b.SetBorderColor(p.AsColor()); })
         .Event<TArrowBar>("OnChange", &TGaugeBar::OnChange)
-        .Event<TArrowBar>("OnUserChange", &TGaugeBar::OnUserChange);
-    // Color, Enabled, Visible, OnMouseUp and the other control events come from the base kinds.
+        .Event<TArrowBar>("OnUserChange", &TGaugeBar::OnUserChange)
+        // Align, Color, Enabled, Visible and the mouse events are the base kinds' setters.
+        .Publish({"Align", "Anchors", "Constraints", "Color", "Backgnd", "BorderStyle", "ButtonSize", "Enabled",
+                  "HandleColor", "ButtonColor", "HighLightColor", "ShadowColor", "BorderColor", "HandleSize", "Kind",
+                  "LargeChange", "Max", "Min", "ShowArrows", "ShowHandleGrip", "Style", "SmallChange", "Visible",
+                  "Position", "OnChange", "OnDragDrop", "OnDragOver", "OnEndDrag", "OnMouseDown", "OnMouseMove",
+                  "OnMouseUp", "OnStartDrag", "OnUserChange"});
 }

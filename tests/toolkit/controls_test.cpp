@@ -442,6 +442,48 @@ TEST_F(ControlsTest, CanResizeMayChangeOrRefuseANewSize)
     EXPECT_EQ(asked, 2);
 }
 
+TEST_F(ControlsTest, AnchoredControlsFollowTheirParentsEdges)
+{
+    auto* stretch = Add<TPanel>(10, 20, 100, 30);   // left and right: grows with the form
+    auto* right = Add<TPanel>(250, 20, 40, 30);     // right only: keeps its distance to it
+    auto* bottom = Add<TPanel>(10, 150, 40, 30);    // top and bottom: grows downwards
+    auto* loose = Add<TPanel>(100, 100, 20, 20);    // neither: keeps its middle
+    auto* plain = Add<TPanel>(5, 5, 10, 10);        // the default: stays
+    stretch->SetAnchors(akLeft | akTop | akRight);
+    right->SetAnchors(akTop | akRight);
+    bottom->SetAnchors(akLeft | akTop | akBottom);
+    loose->SetAnchors(0);
+    Form->SetBounds(0, 0, 340, 260); // 40 wider, 60 taller
+    EXPECT_EQ(stretch->BoundsRect(), (TRect{10, 20, 150, 50}));
+    EXPECT_EQ(right->BoundsRect(), (TRect{290, 20, 330, 50}));
+    EXPECT_EQ(bottom->BoundsRect(), (TRect{10, 150, 50, 240}));
+    EXPECT_EQ(loose->BoundsRect(), (TRect{120, 130, 140, 150}));
+    EXPECT_EQ(plain->BoundsRect(), (TRect{5, 5, 15, 15}));
+    // Moved by code, a control counts from its new place.
+    right->SetLeft(200);
+    Form->SetBounds(0, 0, 300, 260);
+    EXPECT_EQ(right->Left(), 160);
+    EXPECT_EQ(stretch->Width(), 100);
+}
+
+TEST_F(ControlsTest, ConstraintsLimitEveryNewSize)
+{
+    auto* c = Add<TPanel>(0, 0, 50, 50);
+    c->SetConstraints(TSizeConstraints{20, 30, 80, 0});
+    EXPECT_EQ(c->Width(), 50);
+    c->SetBounds(0, 0, 200, 10);
+    EXPECT_EQ(c->Width(), 80);
+    EXPECT_EQ(c->Height(), 30);
+    c->SetWidth(5);
+    EXPECT_EQ(c->Width(), 20);
+    c->SetConstraints(TSizeConstraints{40, 0, 0, 0}); // the present size is brought in at once
+    EXPECT_EQ(c->Width(), 40);
+    c->SetAlign(alClient); // aligning obeys them too
+    EXPECT_EQ(c->Width(), 300);
+    c->SetConstraints(TSizeConstraints{0, 0, 120, 90});
+    EXPECT_EQ(c->BoundsRect(), (TRect{0, 0, 120, 90}));
+}
+
 TEST_F(ControlsTest, PanelPaintsItsColourAndBevel)
 {
     auto* p = Add<TPanel>(0, 0, 20, 10);
