@@ -46,8 +46,6 @@ public:
     void Loaded() override;
     // The erase-background message: answers handled (true) without erasing.
     bool EraseBackground(const TRect& ClipRect) override;
-    // Only characters: arrow keys, Tab, Enter and Escape stay with the dialog.
-    unsigned DialogCode() const override { return DlgWantChars; }
 
     // Shown in a form designer (design-time stages, raster copy instead of the host).
     bool Designing() const { return FDesigning; }
