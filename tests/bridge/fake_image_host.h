@@ -24,7 +24,8 @@ struct Options {
     int RowPadding = 0;
     int MaskPadding = 0;
     std::int32_t DepthAfter = 8;  // what the host leaves in depth after serving
-    bool ServeNothing = false;    // leave every buffer null, as a failing host does
+    bool ServeNothing = false;    // answer with an error and leave every buffer null, as a failing host does
+    bool NullBuffers = false;     // answer noErr but leave every buffer null
 };
 
 // What the record held when advanceState was called.
@@ -123,6 +124,8 @@ private:
         Record.inData = Record.outData = Record.maskData = nullptr;
         if (Opt.ServeNothing)
             return -1;
+        if (Opt.NullBuffers)
+            return 0;
         if (!IsEmpty(Record.inRect) && InImage(Record.inRect)) {
             ServeImage(Record.inRect, InBuffer, InStride, InCols, InRows);
             Record.inData = InBuffer.data() + Guard;
