@@ -1068,6 +1068,11 @@ bool PlaceWindow(void* Window, void* InsertAfter, int X, int Y, int Cx, int Cy, 
     return SetWindowPos(static_cast<HWND>(Window), static_cast<HWND>(InsertAfter), X, Y, Cx, Cy, Flags) != 0;
 }
 
+static_assert(RegKeyRead == KEY_READ && RegKeyWrite == KEY_WRITE && RegKeyAllAccess == KEY_ALL_ACCESS &&
+                  RegKeySetValue == KEY_SET_VALUE && RegKeyCreateSubKey == KEY_CREATE_SUB_KEY &&
+                  RegKeyWow64_32Key == KEY_WOW64_32KEY && RegKeyWow64_64Key == KEY_WOW64_64KEY,
+              "the toolkit's registry rights are the platform's");
+
 bool OpenRegistryKey(TRegistryRoot Root, const std::string& Path, bool CanCreate, std::uint32_t Access,
                      TRegistryKey& Key)
 {
