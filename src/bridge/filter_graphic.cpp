@@ -21,9 +21,12 @@ constexpr Rect16 EmptyRect{0, 0, 0, 0};
 // Asks the host for the rectangles just set and insists on what it must deliver: a host
 // without the callback, one that answers with an error or one that leaves the buffer null
 // has served nothing, and reading on would pass a blank image off as the host's.
-void Request(FilterRecord* Record, void* FilterRecord::*Buffer, bool Needed, const char* Message)
+// Buffer reads the served buffer's address after the request (the record is packed, so its
+// fields are read by name, not through a member pointer).
+template <class BufferOf>
+void Request(FilterRecord* Record, BufferOf Buffer, bool Needed, const char* Message)
 {
-    if (!Record->advanceState || Record->advanceState() != noErr || (Needed && !(Record->*Buffer)))
+    if (!Record->advanceState || Record->advanceState() != noErr || (Needed && !Buffer()))
         throw EHostDataError(Message);
 }
 
@@ -124,7 +127,7 @@ void TPSFilterGraphic::AssignTo(TPersistent* Dest)
         bitmap->SetSize(columns, rows);
         const PlaneLayout into{reinterpret_cast<std::uint8_t*>(bitmap->Bits()), 0, 4, 0,
                                bitmap->Width() * 4, 8};
-        Request(r, &FilterRecord::inData, columns > 0 && rows > 0, ImageNotServedMessage);
+        Request(r, [r] { return r->inData; }, columns > 0 && rows > 0, ImageNotServedMessage);
         CopyPlanes(InputLayout(r), into, std::min(columns, bitmap->Width()), std::min(rows, bitmap->Height()),
                    IdentityChannelMap);
     } else if (auto* rowsOf = dynamic_cast<IToolkitBitmapRows*>(Dest)) {
@@ -138,7 +141,7 @@ void TPSFilterGraphic::AssignTo(TPersistent* Dest)
             into.Data = rowsOf->RowAddress(0);
             into.RowBytes = ToolkitRowBytes(*rowsOf, h);
         }
-        Request(r, &FilterRecord::inData, columns > 0 && rows > 0, ImageNotServedMessage);
+        Request(r, [r] { return r->inData; }, columns > 0 && rows > 0, ImageNotServedMessage);
         CopyPlanes(InputLayout(r), into, w, h, SwapRedBlueChannelMap);
     } else {
         return TPersistent::AssignTo(Dest);
@@ -188,7 +191,7 @@ void TPSFilterGraphic::Assign(TPersistent* Source)
             from.RowBytes = ToolkitRowBytes(*rowsOf, rows);
         }
     }
-    Request(r, &FilterRecord::outData, anything, OutputNotServedMessage);
+    Request(r, [r] { return r->outData; }, anything, OutputNotServedMessage);
     CopyPlanes(from, OutputLayout(r), columns, rows, bitmap ? IdentityChannelMap : SwapRedBlueChannelMap);
     r->outRect = EmptyRect;
 }
