@@ -1,7 +1,15 @@
-# Run as: cmake -DOBJDUMP=... -DMODULE=... -P check_module.cmake
+# Run as: cmake -DOBJDUMP=... -DMODULE=... [-DMAX_BYTES=N] -P check_module.cmake
 # Fails unless the module exports exactly the two entry points, undecorated, and imports
-# nothing but system DLLs.
+# nothing but system DLLs; with MAX_BYTES, also when the file is larger than that (the
+# release package gives the limit for its stripped modules).
 cmake_minimum_required(VERSION 3.25)
+if(DEFINED MAX_BYTES)
+  file(SIZE ${MODULE} size)
+  if(size GREATER MAX_BYTES)
+    message(FATAL_ERROR "${MODULE} is ${size} bytes, more than ${MAX_BYTES}")
+  endif()
+  message(STATUS "size ${size} bytes, at most ${MAX_BYTES}")
+endif()
 execute_process(COMMAND ${OBJDUMP} -p ${MODULE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${MODULE}")
