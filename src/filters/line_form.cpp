@@ -158,6 +158,8 @@ void TLineForm::Button1Click(TObject*)
     // Without a filter graphic there is no host image to write into; the dialog stays open.
     if (!FFilterGraphic)
         return;
+    // A host that serves no output buffer raises here: the toolkit shows the error and the
+    // dialog stays open, as nothing was written.
     FFilterGraphic->Assign(Image->Bitmap());
     SetModalResult(mrOk);
 }
