@@ -49,11 +49,12 @@ private:
     std::size_t FPos = 0;
 };
 
-// Opens a file by its platform path (see PlatformPath). Create mode truncates or creates.
+// Opens a file by its program path (see PlatformPath). Create mode truncates or creates;
+// fmOpenWrite opens an existing file for writing without emptying it (and never creates one).
 class TFileStream : public TStream {
 public:
     VP_CLASS_NAME(TFileStream)
-    enum Mode { fmOpenRead, fmCreate };
+    enum Mode { fmOpenRead, fmCreate, fmOpenWrite };
     TFileStream(const std::string& FileName, Mode M);
     ~TFileStream() override;
     std::size_t Read(void* Buffer, std::size_t Count) override;
@@ -62,6 +63,8 @@ public:
     void SetPosition(std::int64_t Pos) override;
     std::int64_t Size() const override;
     void WriteRuns(const TWriteRun* Runs, std::size_t Count) override;
+    // Cuts (or lengthens) the file to Size bytes; raises EStreamError when refused.
+    void SetSize(std::int64_t Size);
     // Flushes and closes, raising EStreamError when the data did not reach the file.
     void Close();
 
@@ -77,10 +80,26 @@ std::string PlatformPath(const std::string& Path);
 // The platform's gathered write: the runs in order at the end of what File holds so far,
 // after its buffered data. Returns the bytes of the runs written.
 std::size_t PlatformWriteRuns(std::FILE* File, const TWriteRun* Runs, std::size_t Count);
+// The platform's files by platform path, one implementation per platform (win32/files.cpp,
+// headless/files.cpp). Opening returns null when the file cannot be opened in that mode.
+std::FILE* PlatformOpenFile(const std::string& Path, TFileStream::Mode M);
+std::size_t PlatformWriteFile(std::FILE* File, const void* Buffer, std::size_t Count);
+bool PlatformTruncateFile(std::FILE* File, std::int64_t Size);
+// False when buffered data did not reach the file; the file is closed either way.
+bool PlatformCloseFile(std::FILE* File);
+// Puts From in To's place in one step, replacing To when it exists.
+bool PlatformReplaceFile(const std::string& From, const std::string& To);
+bool PlatformFileExists(const std::string& Path);
+bool PlatformRemoveFile(const std::string& Path);
 
-// Writes a file as a whole: the bytes go to a temporary name beside it, which is renamed
-// over the target only after everything was written, so a failure never leaves a
-// complete-looking but truncated file. Raises EFCreateError or EStreamError.
+// Writes a file as a whole, never leaving a temporary file behind. Where a temporary file
+// can be made beside the target, the bytes go there and replace the target in one step only
+// after everything was written. Where it cannot (a folder that refuses new files but lets
+// existing ones be rewritten, like the root of a system drive to a user without elevation),
+// the existing target is rewritten in place with its first bytes written last and is emptied
+// when the writing fails, so no incomplete file passes for a complete one. Raises
+// EFCreateError when neither is possible and EStreamError when the writing fails, both
+// naming the file.
 void WriteFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Writer);
 
 // Stored-property streaming: classes declare binary properties by name.

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "bridge/filter_graphic.h"
 #include "fake_image_host.h"
 
 using fake_image_host::Host;
@@ -42,26 +43,35 @@ TEST(ReadSelectionMask, NoSelectionLeavesTheMapAndAsksNothing)
     EXPECT_TRUE(host.Requests.empty());
 }
 
-TEST(ReadSelectionMask, MissingBufferOrCallbackLeavesTheMap)
+// The host said it has a selection; answering with an error, without a buffer or without a
+// callback it has not served it. The read fails, the map stays as it was, maskRect is empty.
+TEST(ReadSelectionMask, SelectionTheHostDoesNotServeIsAnError)
 {
-    {
-        Host host(3, 3, 3, {.ServeNothing = true});
+    const auto check = [](Host& host, const char* how) {
         host.SetMask(std::vector<std::uint8_t>(9, 255));
         TByteMap map;
-        ReadSelectionMask(map);
-        EXPECT_TRUE(map.IsEmpty());
-        EXPECT_EQ(host.Requests.size(), 1u);
-        EXPECT_TRUE(IsEmpty(host.Record.maskRect));
+        try {
+            ReadSelectionMask(map);
+            ADD_FAILURE() << how << ": nothing raised";
+        } catch (const EHostDataError& e) {
+            EXPECT_STREQ(e.what(), "The host did not supply the selection mask.") << how;
+        }
+        EXPECT_TRUE(map.IsEmpty()) << how;
+        EXPECT_TRUE(IsEmpty(host.Record.maskRect)) << how;
+    };
+    {
+        Host host(3, 3, 3, {.ServeNothing = true});
+        check(host, "error answer");
+    }
+    {
+        Host host(3, 3, 3, {.NullBuffers = true});
+        check(host, "no buffer");
     }
     {
         Host host(3, 3, 3);
-        host.SetMask(std::vector<std::uint8_t>(9, 255));
         host.Record.advanceState = nullptr;
         host.Record.maskData = reinterpret_cast<void*>(8); // stale, must not be read
-        TByteMap map;
-        ReadSelectionMask(map);
-        EXPECT_TRUE(map.IsEmpty());
-        EXPECT_TRUE(IsEmpty(host.Record.maskRect));
+        check(host, "no callback");
     }
     {
         HostContext.FilterRecord = nullptr;
@@ -163,14 +173,23 @@ TEST(ImportSelectionMask, MatchesReadInvertAndBuild)
             b->SetSize(3, 2);
             b->Clear(0x12345678);
         }
-        {
+        // A host with a selection that serves none is an error for both.
+        std::string wantError, gotError;
+        try {
             TByteMap map;
             ReadSelectionMask(map);
             InvertByteMap(map);
             BuildMaskBitmap(want, map, fill);
+        } catch (const EHostDataError& e) {
+            wantError = e.what();
         }
         const std::size_t requests = host.Requests.size();
-        ImportSelectionMask(got, fill);
+        try {
+            ImportSelectionMask(got, fill);
+        } catch (const EHostDataError& e) {
+            gotError = e.what();
+        }
+        ASSERT_EQ(gotError, wantError) << "seed " << std::hex << seed << std::dec << " case " << n;
         ASSERT_EQ(got.Width(), want.Width()) << "seed " << std::hex << seed << std::dec << " case " << n;
         ASSERT_EQ(got.Height(), want.Height()) << "seed " << seed << " case " << n;
         for (int y = 0; y < want.Height(); ++y)

@@ -82,7 +82,7 @@ void HostSession::PrepareRecord() {
     Record.platformData = &Platform;
     Record.displayPixels = DisplayPixels;
     Record.handleProcs = &Procs;
-    Record.advanceState = AdvanceState;
+    Record.advanceState = Options.NoAdvanceState ? nullptr : AdvanceState;
     Record.supportsDummyChannels = 1;
     Record.supportsPadding = 1;
     Record.dummyPlaneValue = Options.DummyPlaneValue;
@@ -170,8 +170,11 @@ OSErr HostSession::ServeBuffers() {
     // The input is only read; the output is served as a copy whose framing is checked.
     ok &= ServeImage(Record.inRect, Record.inLoPlane, Record.inHiPlane, Options.PreDummyPlanes,
                      Options.PostDummyPlanes, true, In);
-    ok &= ServeImage(Record.outRect, Record.outLoPlane, Record.outHiPlane, Options.PreDummyPlanes,
-                     Options.PostDummyPlanes, false, Out);
+    if (Options.NoOutputBuffer)
+        Out = Buffer{};
+    else
+        ok &= ServeImage(Record.outRect, Record.outLoPlane, Record.outHiPlane, Options.PreDummyPlanes,
+                         Options.PostDummyPlanes, false, Out);
     Record.inData = In.Valid ? In.Data() : nullptr;
     Record.inRowBytes = In.Valid ? In.RowBytes : 0;
     Record.inColumnBytes = In.ColBytes;
@@ -255,6 +258,14 @@ std::int16_t HostSession::About(PluginEntryProc Entry, std::int16_t ResultSentin
 OSErr VP_CDECL HostSession::AdvanceState() {
     if (!Current) return filterBadParameters;
     ++Current->Counters.AdvanceCalls;
+    if (Current->Options.AdvanceStateFails) {
+        // A host out of memory: no buffer of the request is served.
+        ++Current->Counters.AdvanceErrors;
+        Current->CommitOutput();
+        Current->In = Current->Out = Current->Mask = Buffer{};
+        Current->Record.inData = Current->Record.outData = Current->Record.maskData = nullptr;
+        return memFullErr;
+    }
     OSErr e = Current->Serve();
     if (e != noErr) ++Current->Counters.AdvanceErrors;
     return e;
@@ -282,7 +293,16 @@ OSErr VP_CDECL HostSession::DisplayPixels(const PSPixelMap* Source, const VRect*
         ++Current->Counters.DisplayErrors;
         return filterBadParameters;
     }
+    const long long pixels = static_cast<long long>(shown.Width) * shown.Height;
+    Current->Counters.DisplayedPixels += pixels;
+    ProcessDisplayTally().Calls += 1;
+    ProcessDisplayTally().Pixels += pixels;
     return noErr;
+}
+
+DisplayTally& ProcessDisplayTally() {
+    static DisplayTally tally;
+    return tally;
 }
 
 std::optional<std::vector<std::uint8_t>> HostSession::SlotBlock() const {

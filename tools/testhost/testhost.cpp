@@ -145,7 +145,9 @@ void Usage() {
         "       testhost [--module FILE] [--entry NAME] [--in IMAGE.bmp] [--mask MASK.bmp | --selection]\n"
         "                [--out OUT.bmp] [--size WxH] [--grey] [--planes N] [--runs N]\n"
         "                [--pre N] [--post N] [--padding N] [--mask-padding N]\n"
-        "                [--unusable-handle-procs] [--about] [--press-enter]\n"
+        "                [--unusable-handle-procs] [--advance-state-fails] [--no-advance-state]\n"
+        "                [--no-output-buffer]\n"
+        "                [--about] [--press-enter]\n"
         "                [--expect-result R] [--expect-empty-rects] [--expect-reuse]\n"
         "                [--expect-untouched-about] [--input SCRIPT]... [--expect-drawing]\n"
         "                [--expect-unchanged] [--expect-pen-from-panel X,Y]");
@@ -187,6 +189,9 @@ bool Parse(int argc, char** argv, Args& a) {
         else if (k == "--padding") ok = number(a.Host.RowPadding, 0, 64);
         else if (k == "--mask-padding") ok = number(a.Host.MaskPadding, 0, 64);
         else if (k == "--unusable-handle-procs") a.Host.UnusableHandleProcs = true;
+        else if (k == "--advance-state-fails") a.Host.AdvanceStateFails = true;
+        else if (k == "--no-advance-state") a.Host.NoAdvanceState = true;
+        else if (k == "--no-output-buffer") a.Host.NoOutputBuffer = true;
         else if (k == "--about") a.About = true;
         else if (k == "--grey") a.Grey = true;
         else if (k == "--selection") a.Selection = true;
@@ -413,9 +418,11 @@ int Main(int argc, char** argv) {
         std::intptr_t firstSlot = 0;
         int firstNewCalls = 0;
         for (int run = 1; run <= (a.About ? 0 : a.Runs); ++run) {
+            const int displayCalls = session.Stats().DisplayCalls;
+            const long long displayedPixels = session.Stats().DisplayedPixels;
 #ifdef _WIN32
             std::thread input;
-            std::vector<Stroke> drawn;
+            ScriptOutcome drawn;
             if (!a.Input.empty()) {
                 const auto& script = a.Input[std::min<std::size_t>(run, a.Input.size()) - 1];
                 const DWORD thread = GetCurrentThreadId();
@@ -423,7 +430,7 @@ int Main(int argc, char** argv) {
             }
             CallOutcome o = session.Run(entry);
             if (input.joinable()) input.join();
-            if (o.Result == noErr) strokes.insert(strokes.end(), drawn.begin(), drawn.end());
+            if (o.Result == noErr) strokes.insert(strokes.end(), drawn.Strokes.begin(), drawn.Strokes.end());
 #else
             if (!a.Input.empty() && run == 1) std::printf("input: scripts drive real windows only; ignored here\n");
             CallOutcome o = session.Run(entry);
@@ -452,6 +459,25 @@ int Main(int argc, char** argv) {
                 for (std::size_t i = 2 * sizeof(void*); i < block->size(); ++i) std::printf(" %02x", (*block)[i]);
             }
             std::printf("\n");
+            std::printf("run %d: displayPixels %d calls, %lld pixels\n", run, s.DisplayCalls - displayCalls,
+                        s.DisplayedPixels - displayedPixels);
+#ifdef _WIN32
+            // Judged with the pen and smoothing the run saved in the line filter's block.
+            for (const StrokeCheck& check : drawn.StrokeChecks) {
+                auto block = session.SlotBlock();
+                const std::size_t tail = 2 * sizeof(void*);
+                std::string report = "no line parameters saved";
+                bool shown = false;
+                if (block && block->size() >= tail + 12) {
+                    std::uint32_t pen = 0;
+                    for (int i = 0; i < 4; ++i) pen |= std::uint32_t((*block)[tail + 2 + i]) << (8 * i);
+                    shown = StrokesShown(original, check, pen, (*block)[tail] != 0, report);
+                }
+                std::printf("check-strokes %s: %zu stroke(s), %s\n", check.Target.c_str(), check.Strokes.size(),
+                            report.c_str());
+                expect(shown, "the shot of " + check.Target + " does not show the strokes drawn on it");
+            }
+#endif
             if (a.ExpectResult) expect(o.Result == *a.ExpectResult, "run " + std::to_string(run) + " result " + std::to_string(o.Result));
             if (a.ExpectEmptyRects)
                 expect(Empty(o.InRect) && Empty(o.OutRect) && Empty(o.MaskRect), "rects not emptied");

@@ -39,10 +39,12 @@ struct TRegNode {
     std::vector<std::pair<std::string, std::string>> Values;
     bool DenyOpen = false;
     bool DenyCreate = false;
+    bool DenyWrite = false; // opens for reading only, as machine-wide keys do for a user
 };
 
 struct TRegHandle {
     std::shared_ptr<TRegNode> Node;
+    std::uint32_t Access = RegKeyAllAccess;
 };
 
 struct TTopWindow {
@@ -65,7 +67,7 @@ struct TState {
         std::uint64_t Due;
     };
     std::vector<TTimerSlot> Timers;
-    int ScreenW = 1280, ScreenH = 1024, Depth = 32;
+    int ScreenW = 1280, ScreenH = 1024, Depth = 32, HorzScrollBar = 17;
     std::vector<headless::TMessageBoxCall> Boxes;
     int BoxAnswer = MsgBoxResultOk;
     std::vector<headless::TShellOpenCall> Shell;
@@ -101,7 +103,7 @@ public:
         if (C.Visible())
             FStyle |= WS_STYLE_VISIBLE;
         S().Windows.push_back(this);
-        PaintPending = true;
+        SystemInvalidate();
     }
     ~THeadlessWindow() override
     {
@@ -109,7 +111,7 @@ public:
         w.erase(std::remove(w.begin(), w.end(), this), w.end());
     }
     void* Handle() const override { return const_cast<THeadlessWindow*>(this); }
-    void BoundsChanged() override { PaintPending = true; }
+    void BoundsChanged() override { SystemInvalidate(); }
     void VisibleChanged() override
     {
         if (Control.Visible())
@@ -120,9 +122,24 @@ public:
             InvalidateTree(Control);
     }
     void EnabledChanged() override {}
-    void TextChanged() override { PaintPending = true; }
-    void StateChanged() override { PaintPending = true; }
-    void Invalidate() override { PaintPending = true; }
+    void TextChanged() override { Invalidate(); }
+    void StateChanged() override { Invalidate(); }
+    void Invalidate() override
+    {
+        PaintPending = true;
+        PendingWhole = true;
+    }
+    void InvalidateRect(const TRect& R) override
+    {
+        if (R.Left >= R.Right || R.Top >= R.Bottom)
+            return;
+        PaintPending = true;
+        if (PendingArea.Left >= PendingArea.Right || PendingArea.Top >= PendingArea.Bottom)
+            PendingArea = R;
+        else
+            PendingArea = TRect{std::min(PendingArea.Left, R.Left), std::min(PendingArea.Top, R.Top),
+                                std::max(PendingArea.Right, R.Right), std::max(PendingArea.Bottom, R.Bottom)};
+    }
     void Update() override
     {
         if (PaintPending && Control.Showing())
@@ -147,19 +164,55 @@ public:
     static void InvalidateTree(TWinControl& C)
     {
         if (C.HandleAllocated())
-            C.WindowImpl().Invalidate();
+            static_cast<THeadlessWindow&>(C.WindowImpl()).SystemInvalidate();
         for (int i = 0; i < C.ControlCount(); ++i)
             if (auto* w = dynamic_cast<TWinControl*>(C.Controls(i)))
                 InvalidateTree(*w);
     }
 
+    // What the system itself invalidates (a new, moved, sized or shown window) is erased
+    // before it is painted.
+    void SystemInvalidate()
+    {
+        Invalidate();
+        EraseNeeded = true;
+    }
+
+    // Like the platform: the surface holds what shows of the window (the part its parents
+    // leave visible, from the window's corner), the paint reaches only the invalid part of
+    // it, the erase-background message comes first when the system asked for it, and a
+    // control that does not paint all of its area is first filled with its colour.
     void Paint()
     {
+        const TRect area = Forced || PendingWhole ? TRect{0, 0, Control.Width(), Control.Height()} : PendingArea;
         PaintPending = false;
+        PendingWhole = false;
+        Forced = false;
+        PendingArea = TRect{};
+        const bool erase = EraseNeeded;
+        EraseNeeded = false;
         ++Paints;
-        Surface.SetSize(Control.Width(), Control.Height());
-        Surface.ResetClipRect();
+        const TRect visible = dynamic_cast<TForm*>(&Control) ? TRect{0, 0, Control.Width(), Control.Height()}
+                                                             : Control.VisibleRect();
+        Surface.SetSize(visible.Right, visible.Bottom);
+        TRect clip{std::max(area.Left, visible.Left), std::max(area.Top, visible.Top),
+                   std::min(area.Right, visible.Right), std::min(area.Bottom, visible.Bottom)};
+        if (clip.Left >= clip.Right || clip.Top >= clip.Bottom)
+            return;
+        LastPaintArea = clip;
+        Surface.SetClipRect(clip);
         THeadlessCanvas canvas(Surface);
+        if (erase) {
+            TControlMessage e;
+            e.Kind = TMessageKind::EraseBackground;
+            e.Rect = clip;
+            Control.Dispatch(e);
+        }
+        if (!(Control.ControlStyle() & csOpaque)) {
+            canvas.Brush.Color = Control.BackgroundColor();
+            canvas.FillRect(clip);
+            canvas.Brush.Color = clWhite;
+        }
         TControlMessage m;
         m.Kind = TMessageKind::Paint;
         m.Canvas = &canvas;
@@ -168,7 +221,13 @@ public:
 
     TWinControl& Control;
     bool PaintPending = false;
+    bool PendingWhole = false;
+    TRect PendingArea;
+    bool EraseNeeded = false;
+    // Set for a paint message posted by a test: the whole window, whatever is invalid.
+    bool Forced = false;
     int Paints = 0;
+    TRect LastPaintArea;
     TBitmap32 Surface;
 
 private:
@@ -310,8 +369,10 @@ void Deliver(TEvent& E)
         break;
     }
     case TEvent::evPaint:
-        if (auto* w = WindowOf(dynamic_cast<TWinControl*>(E.Target)))
+        if (auto* w = WindowOf(dynamic_cast<TWinControl*>(E.Target))) {
+            w->Forced = true;
             w->Paint();
+        }
         break;
     case TEvent::evTick: {
         auto& t = S().Timers;
@@ -430,14 +491,34 @@ std::shared_ptr<TRegNode> Child(const std::shared_ptr<TRegNode>& N, const std::s
     return nullptr;
 }
 
-// Walks (and with Create makes) the path; honours the deny marks like a real key's rights.
-std::shared_ptr<TRegNode> Walk(TRegistryRoot R, const std::string& Path, bool Create, bool Checked)
+// The path a view sees: the 32-bit view of the local machine's SOFTWARE tree lies below
+// SOFTWARE\Wow6432Node, as under WoW64; other roots have one tree for both views.
+std::string InView(TRegistryRoot R, const std::string& Path, std::uint32_t View)
+{
+    if ((View & RegKeyViewMask) == 0)
+        View = RegistryOwnView;
+    if (R != TRegistryRoot::LocalMachine || (View & RegKeyViewMask) != RegKeyWow64_32Key)
+        return Path;
+    const std::vector<std::string> parts = SplitPath(Path);
+    if (parts.empty() || Lower(parts[0]) != "software")
+        return Path;
+    std::string mapped = parts[0] + "\\Wow6432Node";
+    for (std::size_t i = 1; i < parts.size(); ++i)
+        mapped += "\\" + parts[i];
+    return mapped;
+}
+
+// Walks (and with Create makes) the path; with Checked honours the keys' rights as the
+// platform does for Access: a key that refuses writing opens only without modifying rights,
+// and no subkey is made below it.
+std::shared_ptr<TRegNode> Walk(TRegistryRoot R, const std::string& Path, bool Create, bool Checked,
+                               std::uint32_t Access = RegKeyAllAccess)
 {
     std::shared_ptr<TRegNode> n = Root(R);
-    for (const std::string& part : SplitPath(Path)) {
+    for (const std::string& part : SplitPath(InView(R, Path, Access))) {
         std::shared_ptr<TRegNode> c = Child(n, part);
         if (!c) {
-            if (!Create || (Checked && (n->DenyCreate || n->DenyOpen)))
+            if (!Create || (Checked && (n->DenyCreate || n->DenyOpen || n->DenyWrite)))
                 return nullptr;
             c = std::make_shared<TRegNode>();
             c->Name = part;
@@ -445,7 +526,7 @@ std::shared_ptr<TRegNode> Walk(TRegistryRoot R, const std::string& Path, bool Cr
         }
         n = c;
     }
-    if (Checked && n->DenyOpen)
+    if (Checked && (n->DenyOpen || (n->DenyWrite && (Access & RegKeyModifyingRights) != 0)))
         return nullptr;
     return n;
 }
@@ -515,6 +596,7 @@ void ReleaseCapture() { S().Capture = nullptr; }
 TWinControl* CaptureControl() { return S().Capture; }
 void SetCursor(int CursorId) { S().Cursor = CursorId; }
 int CurrentCursor() { return S().Cursor; }
+TPoint CursorPos() { return S().CursorScreen; }
 
 void StartTimer(TTimer& Timer)
 {
@@ -540,6 +622,7 @@ void StartFormSizing(TForm& Form, int HitTest)
 int ScreenWidth() { return S().ScreenW; }
 int ScreenHeight() { return S().ScreenH; }
 int ScreenDepth() { return S().Depth; }
+int HorzScrollBarHeight() { return S().HorzScrollBar; }
 
 TSize TextExtent(const TFont& Font, const std::string& Text)
 {
@@ -610,13 +693,14 @@ bool PlaceWindow(void* Window, void* InsertAfter, int X, int Y, int Cx, int Cy, 
     return false; // not a window
 }
 
-bool OpenRegistryKey(TRegistryRoot Root, const std::string& Path, bool CanCreate, TRegistryKey& Key)
+bool OpenRegistryKey(TRegistryRoot Root, const std::string& Path, bool CanCreate, std::uint32_t Access,
+                     TRegistryKey& Key)
 {
     ++S().OpenAttempts;
-    std::shared_ptr<TRegNode> n = Walk(Root, Path, CanCreate, true);
+    std::shared_ptr<TRegNode> n = Walk(Root, Path, CanCreate, true, Access);
     if (!n)
         return false;
-    Key = new TRegHandle{n};
+    Key = new TRegHandle{n, Access};
     ++S().OpenKeys;
     return true;
 }
@@ -657,6 +741,8 @@ bool ReadRegistryString(TRegistryKey Key, const std::string& Name, std::string& 
 
 bool WriteRegistryString(TRegistryKey Key, const std::string& Name, const std::string& Value)
 {
+    if (!(static_cast<TRegHandle*>(Key)->Access & RegKeySetValue))
+        return false;
     auto& values = static_cast<TRegHandle*>(Key)->Node->Values;
     for (auto& v : values)
         if (Lower(v.first) == Lower(Name)) {
@@ -697,6 +783,7 @@ void Reset()
     s.ScreenW = 1280;
     s.ScreenH = 1024;
     s.Depth = 32;
+    s.HorzScrollBar = 17;
     s.Boxes.clear();
     s.BoxAnswer = MsgBoxResultOk;
     s.Shell.clear();
@@ -803,6 +890,13 @@ int PaintCount(const TWinControl* C)
     THeadlessWindow* w = WindowOf(C);
     return w ? w->Paints : 0;
 }
+TRect LastPaintArea(const TWinControl* C)
+{
+    THeadlessWindow* w = WindowOf(C);
+    return w ? w->LastPaintArea : TRect{};
+}
+void SetCursorPos(TPoint Screen) { S().CursorScreen = Screen; }
+void SetHorzScrollBarHeight(int Pixels) { S().HorzScrollBar = Pixels; }
 
 void SetScreenSize(int W, int H)
 {
@@ -827,16 +921,29 @@ void* AddTopWindow(const std::string& Title, const std::string& ClassName)
     return S().TopWindows.back().Identity.get();
 }
 
-void RegistryAddKey(TRegistryRoot R, const std::string& Path) { Walk(R, Path, true, false); }
-void RegistrySetString(TRegistryRoot R, const std::string& Path, const std::string& Name, const std::string& Value)
+void RegistryAddKey(TRegistryRoot R, const std::string& Path, std::uint32_t View) { Walk(R, Path, true, false, View); }
+void RegistrySetString(TRegistryRoot R, const std::string& Path, const std::string& Name, const std::string& Value,
+                       std::uint32_t View)
 {
-    auto n = Walk(R, Path, true, false);
-    TRegHandle h{n};
+    TRegHandle h{Walk(R, Path, true, false, View), RegKeyAllAccess};
     plat::WriteRegistryString(&h, Name, Value);
 }
-void RegistryDenyOpen(TRegistryRoot R, const std::string& Path) { Walk(R, Path, true, false)->DenyOpen = true; }
-void RegistryDenyCreate(TRegistryRoot R, const std::string& Path) { Walk(R, Path, true, false)->DenyCreate = true; }
-bool RegistryKeyExists(TRegistryRoot R, const std::string& Path) { return Walk(R, Path, false, false) != nullptr; }
+void RegistryDenyOpen(TRegistryRoot R, const std::string& Path, std::uint32_t View)
+{
+    Walk(R, Path, true, false, View)->DenyOpen = true;
+}
+void RegistryDenyCreate(TRegistryRoot R, const std::string& Path, std::uint32_t View)
+{
+    Walk(R, Path, true, false, View)->DenyCreate = true;
+}
+void RegistryDenyWrite(TRegistryRoot R, const std::string& Path, std::uint32_t View)
+{
+    Walk(R, Path, true, false, View)->DenyWrite = true;
+}
+bool RegistryKeyExists(TRegistryRoot R, const std::string& Path, std::uint32_t View)
+{
+    return Walk(R, Path, false, false, View) != nullptr;
+}
 int OpenRegistryKeyCount() { return S().OpenKeys; }
 int RegistryOpenAttempts() { return S().OpenAttempts; }
 

@@ -59,13 +59,23 @@ std::uint64_t Now();
 bool PaintPending(const TWinControl* Control);
 // Delivers every pending paint of showing controls (what an idle loop does).
 void FlushPaints();
-// What the control drew at its last paint (its own size; empty before the first paint).
+// Like the platform, a paint reaches only what is invalid (a whole-window invalidation, or
+// the union of the rectangles invalidated since the last paint) and what the control's
+// parents leave visible; a control without csOpaque is first filled with its colour there.
+// What the control shows: its area from the corner to the end of its visible part (empty
+// before the first paint), holding what the paints drew.
 const TBitmap32* Surface(const TWinControl* Control);
 int PaintCount(const TWinControl* Control);
+// The area the last paint reached, control coordinates (empty when it reached nothing).
+TRect LastPaintArea(const TWinControl* Control);
 
 // --- screen
 void SetScreenSize(int Width, int Height);
 void SetScreenDepth(int Depth);
+// The system's horizontal scroll bar height (17 after Reset).
+void SetHorzScrollBarHeight(int Pixels);
+// Moves the pointer without a mouse event (mouse events move it to where they happen).
+void SetCursorPos(TPoint Screen);
 // The form whose modal loop runs now (innermost), null outside any.
 TForm* ModalForm();
 // Platform windows that exist now.
@@ -142,14 +152,20 @@ void RecordTextOut(const TTextOutCall& Call);
 void* AddTopWindow(const std::string& Title, const std::string& ClassName = "");
 
 // --- the in-memory registry. Paths are backslash-separated, case-insensitive; subkeys
-// enumerate in insertion order.
-void RegistryAddKey(TRegistryRoot Root, const std::string& Path);
-void RegistrySetString(TRegistryRoot Root, const std::string& Path, const std::string& Name, const std::string& Value);
+// enumerate in insertion order. View is RegKeyWow64_32Key or RegKeyWow64_64Key, 0 for the
+// module's own view (natively the pointer size's): the local machine's SOFTWARE tree has one
+// of each, the 32-bit one below SOFTWARE\Wow6432Node as under WoW64.
+void RegistryAddKey(TRegistryRoot Root, const std::string& Path, std::uint32_t View = 0);
+void RegistrySetString(TRegistryRoot Root, const std::string& Path, const std::string& Name, const std::string& Value,
+                       std::uint32_t View = 0);
 // The key exists but cannot be opened (nor created over).
-void RegistryDenyOpen(TRegistryRoot Root, const std::string& Path);
+void RegistryDenyOpen(TRegistryRoot Root, const std::string& Path, std::uint32_t View = 0);
 // No subkey can be created below the key.
-void RegistryDenyCreate(TRegistryRoot Root, const std::string& Path);
-bool RegistryKeyExists(TRegistryRoot Root, const std::string& Path);
+void RegistryDenyCreate(TRegistryRoot Root, const std::string& Path, std::uint32_t View = 0);
+// The key refuses write access: it opens only for reading, its values cannot be set and no
+// subkey can be created below it.
+void RegistryDenyWrite(TRegistryRoot Root, const std::string& Path, std::uint32_t View = 0);
+bool RegistryKeyExists(TRegistryRoot Root, const std::string& Path, std::uint32_t View = 0);
 // Registry keys opened and not yet closed.
 int OpenRegistryKeyCount();
 // Every request to open or create a key since Reset, whether it succeeded or not.
