@@ -122,8 +122,9 @@ endif()
 # (j) A large image with a selection, in the 32-bit module: 12000 x 10000 RGB, exchange files
 # of 480 MB each. The module holds the image bitmap and the mask layer's bitmap (960 MB)
 # beside the host's image and selection (480 MB) in one 2 GB address space; the host and the
-# stand-in check the files as they read them. It writes about 2 GB and holds as much, so it
-# runs on demand (scripts/large-transfer.sh, or VESPER_LARGE_E2E=ON), as does (k).
+# stand-in check the files as they read them. It writes about 1 GB and holds 1.5 GB for some
+# ten seconds; VESPER_LARGE_E2E=OFF leaves it and (k) out, scripts/large-transfer.sh runs
+# just these two.
 if(WIN32 AND VESPER_LARGE_E2E)
   vesper_handoff(j_large_image_with_selection
     ARGS --size 12000x10000 --selection ${_prepared} ${_ok} ${_started} report_j.txt
