@@ -125,7 +125,7 @@ endif()
 # stand-in check the files as they read them. It writes about 1 GB and holds 1.5 GB for some
 # ten seconds; VESPER_LARGE_E2E=OFF leaves it and (k) out, scripts/large-transfer.sh runs
 # just these two.
-if(WIN32 AND VESPER_LARGE_E2E)
+if(WIN32 AND VESPER_LARGE_E2E AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   vesper_handoff(j_large_image_with_selection
     ARGS --size 12000x10000 --selection ${_prepared} ${_ok} ${_started} report_j.txt
          --expect-no-message-box)
