@@ -69,5 +69,7 @@ struct TFormNode {
     std::vector<TFormNode> Children;
 };
 
-// Parses a whole description; raises EFormDescriptionError "Line N: ..." on bad syntax.
+// Parses a whole description; raises EFormDescriptionError "Line N: ..." on bad syntax, on an
+// integer beyond 32 bits (0xFFFFFFFF and -0xFFFFFFFF are the extremes) and on controls nested
+// more than 100 deep (the form counts as the first level).
 TFormNode ParseFormDescription(const std::string& Text);
