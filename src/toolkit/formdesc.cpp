@@ -360,6 +360,27 @@ std::vector<int> TFormProperty::AsInts(std::size_t Count) const
     return out;
 }
 
+namespace {
+constexpr int MinCoordinate = -32768, MaxCoordinate = 32767;
+} // namespace
+
+int TFormProperty::AsCoordinate() const
+{
+    const TFormValue& v = Single(TFormValue::Integer, "an integer");
+    if (v.Int < MinCoordinate || v.Int > MaxCoordinate)
+        Fail("coordinate out of range (-32768 to 32767)");
+    return static_cast<int>(v.Int);
+}
+
+std::vector<int> TFormProperty::AsCoordinates(std::size_t Count) const
+{
+    std::vector<int> out = AsInts(Count);
+    for (int v : out)
+        if (v < MinCoordinate || v > MaxCoordinate)
+            Fail("coordinate out of range (-32768 to 32767)");
+    return out;
+}
+
 TColor TFormProperty::AsColor() const
 {
     if (Values.size() == 1 && Values[0].Kind == TFormValue::Name) {

@@ -49,6 +49,10 @@ struct TFormProperty {
     const std::string& AsName() const;
     std::vector<std::string> AsStrings() const;
     std::vector<int> AsInts(std::size_t Count) const;
+    // Positions and sizes: integers in the 16-bit range of window coordinates, so that the
+    // sums and differences layout takes of them stay far inside int.
+    int AsCoordinate() const;
+    std::vector<int> AsCoordinates(std::size_t Count) const;
     // An integer or a colour name (clBtnFace, clWindow, ...).
     TColor AsColor() const;
     // A name from Table.
