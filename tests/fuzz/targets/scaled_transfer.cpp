@@ -190,6 +190,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
                             Describe(c));
         }
 
+    // The contribution lists of both axes: one per clipped column (row), each summing to
+    // exactly 256 and naming only source pixels of the rectangle.
+    if (drawn) {
+        const TTapTable axes[] = {
+            BuildTapTable(c.DstRect.Left, c.DstRect.Right, area.Left, area.Right, s.Left, s.Right, c.Filter),
+            BuildTapTable(c.DstRect.Top, c.DstRect.Bottom, area.Top, area.Bottom, s.Top, s.Bottom, c.Filter)};
+        const int clipSpan[] = {area.Right - area.Left, area.Bottom - area.Top};
+        const int lo[] = {s.Left, s.Top}, hi[] = {s.Right, s.Bottom};
+        for (int a = 0; a < 2; ++a) {
+            FUZZ_EXPECT(axes[a].size() == static_cast<std::size_t>(clipSpan[a]), "a tap table not one list per column: " + Describe(c));
+            for (const TTapList& list : axes[a]) {
+                std::int64_t sum = 0;
+                for (const TTap& t : list) {
+                    FUZZ_EXPECT(t.SourceIndex >= lo[a] && t.SourceIndex < hi[a], "a tap outside the source rectangle: " + Describe(c));
+                    sum += t.Weight;
+                }
+                FUZZ_EXPECT(sum == 256, "a tap list summing to " + std::to_string(sum) + ": " + Describe(c));
+            }
+        }
+    }
+
     // A custom draw mode without a handler is the opaque one.
     if (c.Mode == dmCustom && !c.Callback) {
         const Outcome opaque = RunOn(c, sse2, dmOpaque);
