@@ -2,13 +2,18 @@
 # Builds the fuzz targets (preset fuzz: clang, libFuzzer, ASan and UBSan) and runs each for a
 # while on its seed corpus.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]   SECONDS per target (default 60), all targets if none
-#   scripts/fuzz.sh --available             exit status 0 when clang can link libFuzzer here
+#   scripts/fuzz.sh [--fresh] [SECONDS] [TARGET...]
+#                             SECONDS per target (default 60), all targets if none named
+#   scripts/fuzz.sh --available
+#                             exit status 0 when clang can link libFuzzer here
 #
 # Targets are the files of tests/fuzz/targets (entry, scaled_transfer, lines, form_text, ...).
-# What libFuzzer finds worth keeping goes to build/fuzz/corpus/<target>, a crashing input to
-# build/fuzz/artifacts/<target>-crash-..., the output of each run to build/fuzz/logs/<target>.log.
-# The seeds in tests/fuzz/corpus are only read. Reproduce a crash with
+# What libFuzzer finds worth keeping goes to build/fuzz/corpus/<target>, where the next run
+# starts from it; with --fresh it goes to a scratch folder that is thrown away, so a run
+# starts from the seeds alone and takes the same time every time (the test command does so).
+# A crashing input lands in build/fuzz/artifacts/<target>-crash-..., the output of each run
+# in build/fuzz/logs/<target>.log. The seeds in tests/fuzz/corpus are only read. Reproduce a
+# crash with
 #   build/fuzz/fuzz_<target> build/fuzz/artifacts/<file>
 # Exits with 1 when any target failed.
 set -euo pipefail
@@ -35,6 +40,12 @@ if ! available; then
   exit 2
 fi
 
+corpus=build/fuzz/corpus
+if [ "${1:-}" = --fresh ]; then
+  corpus=$(mktemp -d)
+  trap 'rm -rf "$corpus"' EXIT
+  shift
+fi
 seconds=${1:-60}
 if [ $# -gt 0 ]; then shift; fi
 case $seconds in
@@ -58,12 +69,12 @@ for t in "${targets[@]}"; do
     failed+=("$t")
     continue
   fi
-  mkdir -p "build/fuzz/corpus/$t"
+  mkdir -p "$corpus/$t"
   args=(-max_total_time="$seconds" -timeout=30 -print_final_stats=1
         -artifact_prefix="build/fuzz/artifacts/$t-")
   [ -f "tests/fuzz/dict/$t.dict" ] && args+=(-dict="tests/fuzz/dict/$t.dict")
   log=build/fuzz/logs/$t.log
-  if "$bin" "${args[@]}" "build/fuzz/corpus/$t" "tests/fuzz/corpus/$t" >"$log" 2>&1; then
+  if "$bin" "${args[@]}" "$corpus/$t" "tests/fuzz/corpus/$t" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     echo "fuzz: $t: ${runs:-?} inputs in ${seconds} s, nothing found"
   else

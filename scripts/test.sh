@@ -18,11 +18,11 @@ ctest --preset native -j "$jobs"
 echo "== native tests under ASan and UBSan"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset native-san -j "$jobs"
 
-# A few seconds per fuzz target: the seeds and whatever earlier runs kept must still pass,
-# and a short search on top. scripts/fuzz.sh runs them longer.
+# A few seconds per fuzz target: the seeds must still pass, and a short search on top.
+# scripts/fuzz.sh runs them longer.
 if scripts/fuzz.sh --available; then
   echo "== fuzz targets, ${VESPER_FUZZ_SECONDS:-4} s each"
-  VESPER_JOBS=$jobs scripts/fuzz.sh "${VESPER_FUZZ_SECONDS:-4}"
+  VESPER_JOBS=$jobs scripts/fuzz.sh --fresh "${VESPER_FUZZ_SECONDS:-4}"
 else
   echo "== fuzz targets skipped: clang++ with libFuzzer is not installed"
 fi
