@@ -17,10 +17,10 @@
 #include "bridge/filter_graphic.h"
 #include "filters/exchange_files.h"
 #include "filters/noise.h"
-#include "host/filter_core.h"
+#include "entry/dispatch.h"
 #include "host/parameter_block.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/files.h"
+#include "base/headless/files.h"
 #include "toolkit/headless/headless.h"
 
 namespace {

@@ -1,9 +1,9 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# The entry points are kept out of vesper_core; natively they form a harness library that
+# The entry points are kept out of the entry library; natively they form a harness library that
 # the tests and the test host link directly.
-file(GLOB VESPER_MODULE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/host/module_*.cpp)
+file(GLOB VESPER_MODULE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/entry/module_*.cpp)
 if(VESPER_MODULE_SOURCES)
   add_library(vesper_module_native STATIC ${VESPER_MODULE_SOURCES})
   target_link_libraries(vesper_module_native PUBLIC vesper_core)
@@ -19,7 +19,8 @@ foreach(dir ${_test_dirs})
       add_executable(test_${name} ${_t})
       target_link_libraries(test_${name} PRIVATE vesper_core GTest::gtest GTest::gtest_main)
       target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-      target_compile_definitions(test_${name} PRIVATE VESPER_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+      target_compile_definitions(test_${name} PRIVATE VESPER_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                 VESPER_VERSION="${PROJECT_VERSION}")
       if(TARGET vesper_module_native)
         target_link_libraries(test_${name} PRIVATE vesper_module_native)
       endif()
@@ -27,6 +28,15 @@ foreach(dir ${_test_dirs})
     endif()
   endif()
 endforeach()
+
+# The set-up script and its apt version alignment, against recorded apt reports
+# (tests/setup/*_test.sh, bash with fake package tools; nothing to build).
+if(NOT VESPER_SANITIZE)
+  foreach(t apt_align setup)
+    add_test(NAME setup.${t} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/setup/${t}_test.sh)
+    set_tests_properties(setup.${t} PROPERTIES TIMEOUT 120)
+  endforeach()
+endif()
 
 # Native tools (test host and friends) live in tools/<name>/ with a CMakeLists of their own.
 file(GLOB _tool_lists ${CMAKE_SOURCE_DIR}/tools/*/CMakeLists.txt)

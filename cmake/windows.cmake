@@ -1,5 +1,4 @@
 # Link the C and C++ runtimes statically so the module needs no MinGW DLLs.
-enable_testing()
 add_link_options(-static -static-libgcc -static-libstdc++)
 
 file(GLOB _tool_lists ${CMAKE_SOURCE_DIR}/tools/*/CMakeLists.txt)
@@ -8,6 +7,6 @@ foreach(l ${_tool_lists})
   add_subdirectory(${tdir})
 endforeach()
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/src/host/module.cmake)
-  include(${CMAKE_SOURCE_DIR}/src/host/module.cmake)
+if(EXISTS ${CMAKE_SOURCE_DIR}/src/entry/module.cmake)
+  include(${CMAKE_SOURCE_DIR}/src/entry/module.cmake)
 endif()

@@ -4,7 +4,8 @@
 # A mirror may be half-synced on the day this runs: one index may fail to download, and the
 # i386 builds it offers may be older than the machine's amd64 libraries. So a failed index is
 # a warning, and when apt refuses a package set, the multi-arch libraries it names are pinned
-# round after round to versions both architectures offer (scripts/apt_align.sh).
+# round after round to versions both architectures offer (scripts/apt_align.sh). Packages
+# apt would remove to make room are kept instead, and follow their libraries like the rest.
 #
 # wine32 is the one package the build can do without: when it still cannot be installed, the
 # reason is left in build/setup/wine32-missing.txt for scripts/test.sh, which then runs every
@@ -39,38 +40,43 @@ echo "setup: installing ${need[*]}"
 if ! update_log=$(apt_get update -qq 2>&1); then
   # A partial failure leaves the other indexes usable; a total one shows up at install.
   echo "setup: warning: some package indexes failed to download; going on with the rest:"
-  grep -E '^(E|W): ' <<<"$update_log" | sed 's/^/setup:   /' | head -5
+  grep -E '^(E|W): ' <<<"$update_log" | sed 's/^/setup:   /' | head -5 || true
 fi
 
-# Tries to install "$@" (package names), aligning multi-arch versions as apt asks. Leaves
-# apt's last report in $last_report on failure. Sets $aligned to the pins it used.
+# Installs "$@" (package names), aligning multi-arch versions as apt asks (apt_align.sh).
+# apt's own chatter (debconf, dpkg) goes to a log that is shown only when the install fails.
+# On failure leaves apt's last report in $last_report.
+APT_GET=apt_get
 aligned=()
 install_aligned() {
-  local round report
-  local -a pins=() next=()
-  for round in 1 2 3 4 5 6 7 8 9 10; do
-    if report=$(apt_get install -s -y --allow-downgrades "$@" "${pins[@]}" 2>&1); then
-      aligned=("${pins[@]}")
-      apt_get install -y -qq --allow-downgrades "$@" "${pins[@]}" >/dev/null
-      return
-    fi
-    mapfile -t next < <(align_next_pins "${pins[@]}" <<<"$report")
-    if [ "${next[*]}" = "${pins[*]}" ]; then break; fi
-    pins=("${next[@]}")
-  done
-  printf '%s\n' "$report" | grep -E '^( |E: )' | tail -25 >"$last_report"
-  return 1
+  aligned=()
+  if ! align_rounds "$@"; then
+    printf '%s\n' "$align_report" | grep -E '^( |E: )' >"$last_report"
+    return 1
+  fi
+  aligned=("${align_pins[@]}")
+  if ! apt_get install -y -q --allow-downgrades "${align_request[@]}" >"$install_log" 2>&1; then
+    tail -25 "$install_log" >"$last_report"
+    return 1
+  fi
+}
+
+# The gist of apt's last report: the first unmet dependencies and apt's verdict.
+report_excerpt() {
+  awk '/^ / { if (++n <= 10) print; next } { rest[++r] = $0 }
+       END { if (n > 10) printf "   ... (%d more lines)\n", n - 10; for (i = 1; i <= r; i++) print rest[i] }' \
+    "$last_report"
 }
 
 report_aligned() {
-  local p
   [ ${#aligned[@]} -gt 0 ] || return 0
-  echo "setup: aligned these packages to versions both architectures offer:"
-  for p in "${aligned[@]}"; do echo "setup:   ${p%%=*} ${p#*=}"; done
+  echo "setup: aligned to versions both architectures offer:"
+  align_summary "${aligned[@]}" | sed 's/^/setup:   /'
 }
 
 mkdir -p "$status_dir"
 last_report=$status_dir/apt-last-report.txt
+install_log=$status_dir/apt-install.log
 if install_aligned "${need[@]}"; then
   report_aligned
   rm -f "$missing_note"
@@ -82,18 +88,18 @@ rest=()
 for p in "${need[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
 if [ ${#rest[@]} -eq ${#need[@]} ]; then
   echo "setup: could not install ${need[*]}:" >&2
-  cat "$last_report" >&2
+  report_excerpt >&2
   exit 1
 fi
 {
   echo "wine32 (32-bit Wine) could not be installed from this machine's package mirror:"
-  grep -vE '^\s*$' "$last_report" | head -12
+  report_excerpt
 } >"$missing_note.new"
 if [ ${#rest[@]} -gt 0 ]; then
   if ! install_aligned "${rest[@]}"; then
     rm -f "$missing_note.new"
     echo "setup: could not install ${rest[*]}:" >&2
-    cat "$last_report" >&2
+    report_excerpt >&2
     exit 1
   fi
   report_aligned

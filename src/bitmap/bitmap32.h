@@ -5,10 +5,10 @@
 #include <string>
 
 #include "bitmap/color32.h"
-#include "bitmap/geometry.h"
-#include "toolkit/dib.h"
-#include "toolkit/object.h"
-#include "toolkit/streams.h"
+#include "base/geometry.h"
+#include "base/dib.h"
+#include "base/object.h"
+#include "base/streams.h"
 
 // Persistent object with a lock, a lock counter and change notification in update brackets.
 class TThreadPersistent : public TPersistent {

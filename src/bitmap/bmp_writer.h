@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "toolkit/streams.h"
+#include "base/streams.h"
 
 // Bytes of one stored row: Width pixels of BitsPerPixel, padded to a multiple of 4.
 std::uint64_t BmpRowBytes(int Width, int BitsPerPixel);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "toolkit/system_colors.h"
+#include "base/system_colors.h"
 
 std::uint8_t GammaTable[256];
 

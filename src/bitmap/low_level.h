@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "bitmap/color32.h"
-#include "bitmap/geometry.h"
+#include "base/geometry.h"
 
 void FillColorRun(TColor32* Dst, int Count, TColor32 Value);
 void MoveColorRun(const TColor32* Src, TColor32* Dst, int Count);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bitmap/color32.h"
-#include "bitmap/geometry.h"
+#include "base/geometry.h"
 
 class TBitmap32;
 

@@ -9,6 +9,8 @@
 #include "toolkit/pixel_rows.h"
 
 const char* const SourceTooSmallMessage = "Source bitmap is smaller than the filter rectangle";
+const char* const ImageNotServedMessage = "The host did not supply the image.";
+const char* const OutputNotServedMessage = "The host did not supply a buffer for the result.";
 
 namespace {
 
@@ -16,14 +18,16 @@ constexpr Rect16 EmptyRect{0, 0, 0, 0};
 
 [[noreturn]] void FailAt(int Line) { throw EAssertionFailed("Assertion failure", "PSGraphics", Line); }
 
-// Asks the host for the rectangles just set. False when the host offers no callback: then
-// nothing was delivered and the buffers must not be trusted.
-bool Advance(FilterRecord* Record)
+// Asks the host for the rectangles just set and insists on what it must deliver: a host
+// without the callback, one that answers with an error or one that leaves the buffer null
+// has served nothing, and reading on would pass a blank image off as the host's.
+// Buffer reads the served buffer's address after the request (the record is packed, so its
+// fields are read by name, not through a member pointer).
+template <class BufferOf>
+void Request(FilterRecord* Record, BufferOf Buffer, bool Needed, const char* Message)
 {
-    if (!Record->advanceState)
-        return false;
-    Record->advanceState(); // the result is not examined; the buffers show what was served
-    return true;
+    if (!Record->advanceState || Record->advanceState() != noErr || (Needed && !Buffer()))
+        throw EHostDataError(Message);
 }
 
 PlaneLayout InputLayout(const FilterRecord* R)
@@ -123,9 +127,9 @@ void TPSFilterGraphic::AssignTo(TPersistent* Dest)
         bitmap->SetSize(columns, rows);
         const PlaneLayout into{reinterpret_cast<std::uint8_t*>(bitmap->Bits()), 0, 4, 0,
                                bitmap->Width() * 4, 8};
-        if (Advance(r))
-            CopyPlanes(InputLayout(r), into, std::min(columns, bitmap->Width()),
-                       std::min(rows, bitmap->Height()), IdentityChannelMap);
+        Request(r, [r] { return r->inData; }, columns > 0 && rows > 0, ImageNotServedMessage);
+        CopyPlanes(InputLayout(r), into, std::min(columns, bitmap->Width()), std::min(rows, bitmap->Height()),
+                   IdentityChannelMap);
     } else if (auto* rowsOf = dynamic_cast<IToolkitBitmapRows*>(Dest)) {
         rowsOf->SetPixelFormatBits(32);
         rowsOf->SetWidth(std::max(0, columns));
@@ -137,8 +141,8 @@ void TPSFilterGraphic::AssignTo(TPersistent* Dest)
             into.Data = rowsOf->RowAddress(0);
             into.RowBytes = ToolkitRowBytes(*rowsOf, h);
         }
-        if (Advance(r))
-            CopyPlanes(InputLayout(r), into, w, h, SwapRedBlueChannelMap);
+        Request(r, [r] { return r->inData; }, columns > 0 && rows > 0, ImageNotServedMessage);
+        CopyPlanes(InputLayout(r), into, w, h, SwapRedBlueChannelMap);
     } else {
         return TPersistent::AssignTo(Dest);
     }
@@ -187,7 +191,7 @@ void TPSFilterGraphic::Assign(TPersistent* Source)
             from.RowBytes = ToolkitRowBytes(*rowsOf, rows);
         }
     }
-    if (Advance(r))
-        CopyPlanes(from, OutputLayout(r), columns, rows, bitmap ? IdentityChannelMap : SwapRedBlueChannelMap);
+    Request(r, [r] { return r->outData; }, anything, OutputNotServedMessage);
+    CopyPlanes(from, OutputLayout(r), columns, rows, bitmap ? IdentityChannelMap : SwapRedBlueChannelMap);
     r->outRect = EmptyRect;
 }

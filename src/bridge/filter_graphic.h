@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "host/pi_filter.h"
-#include "toolkit/object.h"
+#include "base/object.h"
 
 // One interleaved pixel buffer: each pixel is PreSkip + Planes + PostSkip bytes.
 struct PlaneLayout {
@@ -34,6 +34,12 @@ int SwapRedBlueChannelMap(int k);
 void CopyPlanes(const PlaneLayout& Source, const PlaneLayout& Destination, int Columns, int Rows,
                 ChannelMap Map);
 
+// A host that did not serve what the module asked for: the callback is missing, it answered
+// with an error or it left the buffer null.
+VP_EXCEPTION(EHostDataError);
+extern const char* const ImageNotServedMessage;  // "The host did not supply the image."
+extern const char* const OutputNotServedMessage; // "The host did not supply a buffer for the result."
+
 // Reads filterRect of the host image into a bitmap (AssignTo) and writes a bitmap into the
 // host's output for filterRect (Assign). A TBitmap32 gets the host's plane k in byte k; a
 // toolkit bitmap (IToolkitBitmapRows) gets blue, green, red order. Owns nothing.
@@ -50,11 +56,13 @@ public:
     // Requests the input for filterRect, copies it into Dest (a TBitmap32 or a toolkit
     // bitmap) and empties inRect again. Images of more than four planes, other
     // destinations and a missing filter record raise EConvertError "Cannot assign a
-    // TPSFilterGraphic to a <Dest>".
+    // TPSFilterGraphic to a <Dest>"; a host that serves no input raises EHostDataError
+    // (ImageNotServedMessage), leaving inRect set.
     void AssignTo(TPersistent* Dest) override;
     // Requests the output for filterRect, writes planes 0..2 of Source (a TBitmap32 or a
     // 32-bit toolkit bitmap) into it and empties outRect again. A source smaller than
-    // filterRect raises EInvalidOperation before anything is requested from the host.
+    // filterRect raises EInvalidOperation before anything is requested from the host; a host
+    // that serves no output buffer raises EHostDataError (OutputNotServedMessage).
     void Assign(TPersistent* Source) override;
 
 private:

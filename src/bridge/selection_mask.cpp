@@ -2,7 +2,10 @@
 
 #include <cstring>
 
-#include "host/filter_core.h"
+#include "bridge/filter_graphic.h"
+#include "host/host_context.h"
+
+const char* const MaskNotServedMessage = "The host did not supply the selection mask.";
 
 namespace {
 // Empties maskRect however the read ends: no request may stay open behind the module.
@@ -22,10 +25,10 @@ void ReadSelectionMask(TByteMap& Map)
 
     MaskRequest request{r};
     r->maskRect = r->filterRect;
-    // Without the callback nothing is served, and whatever maskData holds is stale.
-    if (!r->advanceState)
-        return;
-    r->advanceState(); // the result is not examined
+    // The host said it has a selection: without the callback, after an error or with no
+    // buffer nothing was served, and whatever maskData holds is stale.
+    if (!r->advanceState || r->advanceState() != noErr || (!r->maskData && width > 0 && height > 0))
+        throw EHostDataError(MaskNotServedMessage);
     if (!r->maskData)
         return;
     Map.SetSize(width, height);

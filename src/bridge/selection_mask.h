@@ -4,9 +4,13 @@
 #include "bitmap/bitmap32.h"
 #include "bitmap/byte_map.h"
 
+extern const char* const MaskNotServedMessage; // "The host did not supply the selection mask."
+
 // Fills Map with the host's mask over filterRect (255 fully selected, 0 not selected),
-// through the filter record of HostContext. With no selection, no record or no mask buffer
-// the map is left as it was. maskRect is empty again afterwards, also after a failure.
+// through the filter record of HostContext. With no selection or no record the map is left
+// as it was. A host that has a selection but serves no mask (no callback, an error, a null
+// buffer over a non-empty rectangle) raises EHostDataError (MaskNotServedMessage). maskRect
+// is empty again afterwards, also after a failure.
 void ReadSelectionMask(TByteMap& Map);
 
 // Replaces every byte v by 255 - v; an empty map is left alone.

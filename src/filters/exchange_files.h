@@ -4,7 +4,7 @@
 #include <string>
 
 #include "bitmap/bitmap32.h"
-#include "toolkit/streams.h"
+#include "base/streams.h"
 
 extern const char* const ImageExchangeFileName; // "c:\tarnwickstudiorgb_dovrane.bmp"
 extern const char* const MaskExchangeFileName;  // "c:\tarnwickstudioa_dovrane.bmp"
@@ -24,7 +24,8 @@ void WriteImageExchangeFile(TBitmap32& Image, const std::string& FileName = Imag
 void WriteMaskExchangeFile(const TBitmap32& Mask, int Width, int Height,
                            const std::string& FileName = MaskExchangeFileName);
 
-// Image first, then mask, each written whole to a temporary name and renamed over the old
-// file. A failure raises the stream's exception; when the image fails the mask is not
+// Image first, then mask, each written whole (WriteFileAtomically: through a temporary file
+// where one can be made beside it, else the existing file rewritten in place). A failure
+// raises the stream's exception naming the file; when the image fails the mask is not
 // touched.
 void WriteExchangeFiles(TBitmap32& Image, const TBitmap32& Mask, int Width, int Height);

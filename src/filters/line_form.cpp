@@ -8,7 +8,7 @@
 #include "bridge/filter_graphic.h"
 #include "bridge/mask_layer.h"
 #include "filters/ps_rgb_panel.h"
-#include "host/filter_core.h"
+#include "host/host_context.h"
 #include "widgets/image_kinds.h"
 #include "widgets/range_bars.h"
 
@@ -155,6 +155,8 @@ void TLineForm::Button1Click(TObject*)
     // Without a filter graphic there is no host image to write into; the dialog stays open.
     if (!FFilterGraphic)
         return;
+    // A host that serves no output buffer raises here: the toolkit shows the error and the
+    // dialog stays open, as nothing was written.
     FFilterGraphic->Assign(Image->Bitmap());
     SetModalResult(mrOk);
 }

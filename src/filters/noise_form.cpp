@@ -9,7 +9,7 @@
 #include "bridge/mask_layer.h"
 #include "filters/exchange_files.h"
 #include "filters/noise.h"
-#include "host/filter_core.h"
+#include "host/host_context.h"
 #include "host/parameter_block.h"
 #include "toolkit/platform.h"
 #include "toolkit/registry.h"
@@ -148,6 +148,29 @@ void TNoiseForm::ReadImageWithNoise()
     AddNoise(bitmap, p.Alpha, p.Red, p.Green, p.Blue, p.Variation);
 }
 
+namespace {
+// The editor's key below the host version's: trimmed as a whole, then prefixed.
+std::string EditorKeyOf(const std::string& Version)
+{
+    return std::string(HostRegistryKey) + "\\" + Trim(Version + "\\PluginPath");
+}
+
+// Lists the host versions of the registry's view and returns the folder that the first
+// one's editor key names, trimmed; empty when there is none. Opens for reading only:
+// machine-wide keys refuse writing to a user without elevation.
+std::string RecordedEditorFolder(TRegistry& Registry, TStringList& Versions)
+{
+    if (Registry.OpenKeyReadOnly(HostRegistryKey))
+        Registry.GetKeyNames(Versions);
+    Registry.CloseKey();
+    std::string folder;
+    if (Versions.Count() > 0 && Registry.OpenKeyReadOnly(EditorKeyOf(Versions[0])))
+        folder = Trim(Registry.ReadString(EditorFolderValue));
+    Registry.CloseKey();
+    return folder;
+}
+} // namespace
+
 void TNoiseForm::HandOffToEditor()
 {
     // Any window class: the title alone identifies the editor.
@@ -155,24 +178,37 @@ void TNoiseForm::HandOffToEditor()
         plat::PlaceWindow(editor, WindowTop, 0, 0, 0, 0, SwpShowWindow);
         return;
     }
-    // The outcome of opening the host's key is not tested: without it the list is empty.
-    TRegistry registry;
+    // A 32-bit and a 64-bit process see different SOFTWARE trees, and an installer of the
+    // other word size records the editor in the other one: the module's own view first.
+    const std::uint32_t views[2] = {RegistryOwnView, RegistryOtherView};
+    TStringList versions[2];
+    TRegistry registry(RegKeyRead);
     registry.SetRootKey(TRegistryRoot::LocalMachine);
-    TStringList versions;
-    registry.OpenKey(HostRegistryKey, false);
-    registry.GetKeyNames(versions);
-    registry.CloseKey();
-    // An empty list raises the list-index error here, before anything is started.
-    const std::string key = std::string(HostRegistryKey) + "\\" + Trim(versions[0] + "\\PluginPath");
-    if (registry.OpenKey(key, true)) {
-        // No separator is added: the recorded folder ends with its backslash.
+    for (int i = 0; i < 2; ++i) {
+        registry.SetAccess(RegKeyRead | views[i]);
+        const std::string folder = RecordedEditorFolder(registry, versions[i]);
+        if (!folder.empty()) {
+            // No separator is added: the recorded folder ends with its backslash.
+            plat::ShellOpen(nullptr, "open", folder + EditorExecutableName, "", "", SwShowNormal);
+            return;
+        }
+    }
+    // Neither view names a folder: the first view that lists a host version goes on, else
+    // the own one, whose empty list raises the list-index error here, before anything is
+    // started.
+    const int chosen = versions[0].Count() == 0 && versions[1].Count() > 0 ? 1 : 0;
+    const std::string key = EditorKeyOf(versions[chosen][0]);
+    // The editor key is created when it is missing; an empty or missing value starts the
+    // bare executable name.
+    registry.SetAccess(RegKeyRead | RegKeyWrite | views[chosen]);
+    if (registry.OpenKeyReadOnly(key) || registry.OpenKey(key, true)) {
         const std::string file = Trim(registry.ReadString(EditorFolderValue)) + EditorExecutableName;
         plat::ShellOpen(nullptr, "open", file, "", "", SwShowNormal);
     } else {
         // No owner and the system's default caption.
         plat::ShowMessageBox(nullptr, EditorPathErrorMessage, "", MsgBoxOk);
     }
-    // The list goes with its scope.
+    // The lists go with their scope.
     registry.CloseKey();
 }
 

@@ -137,8 +137,11 @@ std::uint16_t PeMachine(const std::vector<std::uint8_t>& File) {
     return ParseHeaders(Reader{File}, pe, error) ? pe.Machine : 0;
 }
 
-bool FindPeResource(const std::vector<std::uint8_t>& File, const std::string& Type,
-                    std::uint16_t Id, PeResource& Out, std::string& Error) {
+namespace {
+
+// The type is a name (TypeName) or, when TypeName is empty, a number (TypeId).
+bool FindResourceOf(const std::vector<std::uint8_t>& File, const std::string& TypeName,
+                    std::uint16_t TypeId, std::uint16_t Id, PeResource& Out, std::string& Error) {
     Reader r{File};
     PeImage pe;
     if (!ParseHeaders(r, pe, Error)) return false;
@@ -150,7 +153,8 @@ bool FindPeResource(const std::vector<std::uint8_t>& File, const std::string& Ty
     std::vector<DirEntry> types;
     if (!ReadDirectory(r, base, limit, 0, types)) return Error = "damaged resource directory", false;
     for (const DirEntry& t : types) {
-        if (!t.Named || t.Name != Type || !t.IsDirectory) continue;
+        bool match = TypeName.empty() ? !t.Named && t.Id == TypeId : t.Named && t.Name == TypeName;
+        if (!match || !t.IsDirectory) continue;
         std::vector<DirEntry> names;
         if (!ReadDirectory(r, base, limit, t.Offset, names)) return Error = "damaged resource directory", false;
         for (const DirEntry& n : names) {
@@ -171,7 +175,20 @@ bool FindPeResource(const std::vector<std::uint8_t>& File, const std::string& Ty
             return true;
         }
     }
-    return Error = "no " + Type + " resource " + std::to_string(Id), false;
+    std::string type = TypeName.empty() ? "type " + std::to_string(TypeId) : TypeName;
+    return Error = "no " + type + " resource " + std::to_string(Id), false;
+}
+
+}  // namespace
+
+bool FindPeResource(const std::vector<std::uint8_t>& File, const std::string& Type,
+                    std::uint16_t Id, PeResource& Out, std::string& Error) {
+    return FindResourceOf(File, Type, 0, Id, Out, Error);
+}
+
+bool FindPeResource(const std::vector<std::uint8_t>& File, std::uint16_t TypeId,
+                    std::uint16_t Id, PeResource& Out, std::string& Error) {
+    return FindResourceOf(File, std::string(), TypeId, Id, Out, Error);
 }
 
 bool ParsePipl(const std::vector<std::uint8_t>& Bytes, PiplInfo& Out, std::string& Error) {
@@ -226,6 +243,139 @@ bool ParsePipl(const std::vector<std::uint8_t>& Bytes, PiplInfo& Out, std::strin
             Out.EntryKey = p.Key;
         }
     }
+    return true;
+}
+
+namespace {
+
+// One block of a version resource: length, value length, type (1: text), a zero-terminated
+// UTF-16 key, the value and the child blocks, each start 32-bit aligned.
+struct VersionBlock {
+    std::string Key;
+    std::uint64_t Value = 0, ValueSize = 0;  // offsets into the resource
+    std::uint64_t Children = 0, End = 0;
+    bool Text = false;
+};
+
+std::uint64_t Align4(std::uint64_t v) { return (v + 3) & ~std::uint64_t(3); }
+
+void AppendUtf8(std::string& s, std::uint16_t ch) {
+    if (ch < 0x80) {
+        s += static_cast<char>(ch);
+    } else if (ch < 0x800) {
+        s += static_cast<char>(0xC0 | (ch >> 6));
+        s += static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+        s += static_cast<char>(0xE0 | (ch >> 12));
+        s += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (ch & 0x3F));
+    }
+}
+
+// UTF-16 text from At up to a zero or Limit; Next is the offset after the zero.
+bool ReadText(const Reader& r, std::uint64_t At, std::uint64_t Limit, std::string& Out,
+              std::uint64_t* Next) {
+    Out.clear();
+    for (std::uint64_t p = At; p + 2 <= Limit; p += 2) {
+        std::uint16_t ch;
+        if (!r.U16(p, ch)) return false;
+        if (ch == 0) {
+            if (Next) *Next = p + 2;
+            return true;
+        }
+        AppendUtf8(Out, ch);
+    }
+    if (Next) return false;  // a key must be terminated inside its block
+    return true;             // a value may fill its space exactly
+}
+
+bool ReadBlock(const Reader& r, std::uint64_t At, std::uint64_t Limit, VersionBlock& b,
+               std::string& Error) {
+    std::uint16_t length, valueLength, type;
+    if (!r.U16(At, length) || !r.U16(At + 2, valueLength) || !r.U16(At + 4, type))
+        return Error = "version block header runs past the end", false;
+    if (length < 6 || At + length > Limit)
+        return Error = "version block runs past its parent", false;
+    b.End = At + length;
+    b.Text = type == 1;
+    std::uint64_t afterKey;
+    if (!ReadText(r, At + 6, b.End, b.Key, &afterKey))
+        return Error = "version block key runs past its block", false;
+    b.Value = Align4(afterKey);
+    b.ValueSize = b.Text ? std::uint64_t(valueLength) * 2 : valueLength;
+    if (b.ValueSize > 0 && b.Value + b.ValueSize > b.End)
+        return Error = "value of version block \"" + b.Key + "\" runs past its block", false;
+    b.Children = std::min(Align4(b.Value + b.ValueSize), b.End);
+    return true;
+}
+
+// Calls Visit for each child block of Parent; stops at the first error.
+template <typename F>
+bool ForEachChild(const Reader& r, const VersionBlock& Parent, std::string& Error, F Visit) {
+    for (std::uint64_t at = Parent.Children; at + 6 <= Parent.End;) {
+        VersionBlock child;
+        if (!ReadBlock(r, at, Parent.End, child, Error) || !Visit(child)) return false;
+        at = Align4(child.End);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string VersionInfo::Get(const std::string& Name) const {
+    for (const auto& [key, value] : Strings)
+        if (key == Name) return value;
+    return std::string();
+}
+
+bool ParseVersionInfo(const std::vector<std::uint8_t>& Bytes, VersionInfo& Out, std::string& Error) {
+    Reader r{Bytes};
+    VersionBlock root;
+    if (!ReadBlock(r, 0, Bytes.size(), root, Error)) return false;
+    if (root.Key != "VS_VERSION_INFO") return Error = "no VS_VERSION_INFO block", false;
+    std::uint32_t signature = 0;
+    if (root.ValueSize < 52 || !r.U32(root.Value, signature) || signature != 0xFEEF04BDu)
+        return Error = "no fixed file information", false;
+    r.U32(root.Value + 8, Out.FileVersionHigh);
+    r.U32(root.Value + 12, Out.FileVersionLow);
+    r.U32(root.Value + 16, Out.ProductVersionHigh);
+    r.U32(root.Value + 20, Out.ProductVersionLow);
+    r.U32(root.Value + 28, Out.FileFlags);
+    r.U32(root.Value + 32, Out.FileOs);
+    r.U32(root.Value + 36, Out.FileType);
+
+    bool haveTable = false;
+    bool ok = ForEachChild(r, root, Error, [&](const VersionBlock& part) {
+        if (part.Key == "StringFileInfo") {
+            return ForEachChild(r, part, Error, [&](const VersionBlock& table) {
+                if (haveTable) return true;  // Windows shows the first table
+                haveTable = true;
+                Out.StringTable = table.Key;
+                return ForEachChild(r, table, Error, [&](const VersionBlock& str) {
+                    std::string value;
+                    if (!ReadText(r, str.Value, str.Value + str.ValueSize, value, nullptr))
+                        return Error = "damaged string \"" + str.Key + "\"", false;
+                    Out.Strings.emplace_back(str.Key, value);
+                    return true;
+                });
+            });
+        }
+        if (part.Key == "VarFileInfo") {
+            return ForEachChild(r, part, Error, [&](const VersionBlock& var) {
+                if (var.Key != "Translation") return true;
+                for (std::uint64_t p = var.Value; p + 4 <= var.Value + var.ValueSize; p += 4) {
+                    std::uint16_t language = 0, codePage = 0;
+                    r.U16(p, language);
+                    r.U16(p + 2, codePage);
+                    Out.Translations.push_back(language | (std::uint32_t(codePage) << 16));
+                }
+                return true;
+            });
+        }
+        return true;
+    });
+    if (!ok) return false;
+    if (!haveTable) return Error = "no string table", false;
     return true;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct PeResource {
@@ -15,6 +16,10 @@ struct PeResource {
 // that type, as a host scanning for property lists takes it); the first language
 // found is taken. Returns false and sets Error when the file or the resource is not there.
 bool FindPeResource(const std::vector<std::uint8_t>& File, const std::string& Type,
+                    std::uint16_t Id, PeResource& Out, std::string& Error);
+
+// The same for a resource type given by number (16 for the version resource).
+bool FindPeResource(const std::vector<std::uint8_t>& File, std::uint16_t TypeId,
                     std::uint16_t Id, PeResource& Out, std::string& Error);
 
 // The PE machine field: 0x14C for x86, 0x8664 for x86-64; 0 when the file is no PE image.
@@ -38,6 +43,23 @@ struct PiplInfo {
 };
 
 bool ParsePipl(const std::vector<std::uint8_t>& Bytes, PiplInfo& Out, std::string& Error);
+
+// A version resource (VS_VERSIONINFO) as Windows shows it on a file's Details tab: the fixed
+// part, and the strings of its first string table.
+struct VersionInfo {
+    std::uint32_t FileVersionHigh = 0, FileVersionLow = 0;        // 1.2.3.4: 0x10002, 0x30004
+    std::uint32_t ProductVersionHigh = 0, ProductVersionLow = 0;
+    std::uint32_t FileFlags = 0, FileOs = 0, FileType = 0;
+    std::string StringTable;                                     // e.g. "040904B0"
+    std::vector<std::pair<std::string, std::string>> Strings;    // in file order
+    std::vector<std::uint32_t> Translations;                     // language | code page << 16
+    // The named string; empty when absent.
+    std::string Get(const std::string& Name) const;
+};
+
+// Fails on anything that runs past its block or the bytes, on a missing or misplaced fixed
+// part, and on a string table missing.
+bool ParseVersionInfo(const std::vector<std::uint8_t>& Bytes, VersionInfo& Out, std::string& Error);
 
 // Reads a whole file; false when it cannot be opened.
 bool ReadWholeFile(const std::string& Path, std::vector<std::uint8_t>& Out);

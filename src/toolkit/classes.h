@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/object.h"
+#include "base/object.h"
 
 enum TOperation { opInsert, opRemove };
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/geometry.h"
+#include "base/geometry.h"
 #include "toolkit/classes.h"
 #include "toolkit/graphics.h"
 

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "toolkit/graphics.h"
-#include "toolkit/object.h"
+#include "base/object.h"
 
 VP_EXCEPTION(EFormDescriptionError);
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/geometry.h"
-#include "toolkit/object.h"
-#include "toolkit/system_colors.h"
+#include "base/geometry.h"
+#include "base/object.h"
+#include "base/system_colors.h"
 
 // Toolkit colour: 0x00BBGGRR; negative values name system colours (clSystemColor | index).
 using TColor = std::int32_t;

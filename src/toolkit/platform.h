@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/geometry.h"
+#include "base/geometry.h"
 #include "toolkit/graphics.h"
 
 class TWinControl;
@@ -65,6 +65,19 @@ enum class TRegistryRoot : std::uint32_t {
 };
 using TRegistryKey = void*;
 
+// Registry access rights and views (the platform's values). A view flag picks the 32-bit or
+// the 64-bit SOFTWARE tree of the local machine; without one a process sees the tree of its
+// own word size. Under WoW64 the 32-bit tree lies below SOFTWARE\Wow6432Node.
+constexpr std::uint32_t RegKeyQueryValue = 0x0001, RegKeySetValue = 0x0002, RegKeyCreateSubKey = 0x0004,
+                        RegKeyEnumerateSubKeys = 0x0008, RegKeyRead = 0x20019, RegKeyWrite = 0x20006,
+                        RegKeyAllAccess = 0xF003F, RegKeyWow64_64Key = 0x0100, RegKeyWow64_32Key = 0x0200;
+// The rights that change a key: values, subkeys, links, deletion, security and owner.
+constexpr std::uint32_t RegKeyModifyingRights = 0x0002 | 0x0004 | 0x0020 | 0x10000 | 0x40000 | 0x80000;
+constexpr std::uint32_t RegKeyViewMask = RegKeyWow64_64Key | RegKeyWow64_32Key;
+// The view of this module's word size, and the other one.
+constexpr std::uint32_t RegistryOwnView = sizeof(void*) == 8 ? RegKeyWow64_64Key : RegKeyWow64_32Key;
+constexpr std::uint32_t RegistryOtherView = sizeof(void*) == 8 ? RegKeyWow64_32Key : RegKeyWow64_64Key;
+
 namespace plat {
 
 // --- windows and the message loop
@@ -114,12 +127,15 @@ std::intptr_t ShellOpen(void* Owner, const std::string& Verb, const std::string&
 void* FindTopWindow(const char* ClassName, const char* Title);
 bool PlaceWindow(void* Window, void* InsertAfter, int X, int Y, int Cx, int Cy, unsigned Flags);
 
-// --- registry (false when the key cannot be opened or created)
-bool OpenRegistryKey(TRegistryRoot Root, const std::string& Path, bool CanCreate, TRegistryKey& Key);
+// --- registry (false when the key cannot be opened or created). Access holds the rights
+// asked for and at most one view flag; a key that refuses one of the rights does not open.
+bool OpenRegistryKey(TRegistryRoot Root, const std::string& Path, bool CanCreate, std::uint32_t Access,
+                     TRegistryKey& Key);
 void CloseRegistryKey(TRegistryKey Key);
 std::vector<std::string> RegistrySubKeyNames(TRegistryKey Key);
 std::vector<std::string> RegistryValueNames(TRegistryKey Key);
 bool ReadRegistryString(TRegistryKey Key, const std::string& Name, std::string& Value);
+// False also when the key was opened without the right to set values.
 bool WriteRegistryString(TRegistryKey Key, const std::string& Name, const std::string& Value);
 bool RegistryValueExists(TRegistryKey Key, const std::string& Name);
 

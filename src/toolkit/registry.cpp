@@ -15,11 +15,18 @@ std::string TRegistry::Resolve(const std::string& Key) const
     return Key;
 }
 
-bool TRegistry::OpenKey(const std::string& Key, bool CanCreate)
+bool TRegistry::OpenKey(const std::string& Key, bool CanCreate) { return Open(Key, CanCreate, FAccess); }
+
+bool TRegistry::OpenKeyReadOnly(const std::string& Key)
+{
+    return Open(Key, false, RegKeyRead | (FAccess & RegKeyViewMask));
+}
+
+bool TRegistry::Open(const std::string& Key, bool CanCreate, std::uint32_t Access)
 {
     std::string path = Resolve(Key);
     TRegistryKey key = nullptr;
-    if (!plat::OpenRegistryKey(FRoot, path, CanCreate, key))
+    if (!plat::OpenRegistryKey(FRoot, path, CanCreate, Access, key))
         return false;
     CloseKey();
     FKey = key;
@@ -75,7 +82,7 @@ bool TRegistry::ValueExists(const std::string& Name) const
 bool TRegistry::KeyExists(const std::string& Key) const
 {
     TRegistryKey key = nullptr;
-    if (!plat::OpenRegistryKey(FRoot, Resolve(Key), false, key))
+    if (!plat::OpenRegistryKey(FRoot, Resolve(Key), false, RegKeyRead | (FAccess & RegKeyViewMask), key))
         return false;
     plat::CloseRegistryKey(key);
     return true;

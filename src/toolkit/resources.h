@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "toolkit/object.h"
+#include "base/object.h"
 
 // Registers or replaces a compiled-in resource (used where the platform has no resources).
 void RegisterCompiledResource(const std::string& Name, const std::string& Text);

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "toolkit/graphics.h"
-#include "toolkit/object.h"
+#include "base/object.h"
 #include "toolkit/pixel_rows.h"
-#include "toolkit/streams.h"
+#include "base/streams.h"
 #include "toolkit/tkbitmap_backend.h"
 
 // Something that can be drawn onto a canvas and knows its size.

@@ -11,7 +11,7 @@
 #include "bitmap/bitmap32.h"
 #include "bitmap/byte_map.h"
 #include "bitmap_fixtures.h"
-#include "toolkit/headless/files.h"
+#include "base/headless/files.h"
 
 namespace {
 std::uint32_t LE32(const std::vector<std::uint8_t>& B, std::size_t At)

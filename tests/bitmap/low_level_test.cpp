@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "bitmap/low_level.h"
-#include "toolkit/system_colors.h"
+#include "base/system_colors.h"
 
 TEST(ColorRuns, FillWritesExactlyCountWords)
 {

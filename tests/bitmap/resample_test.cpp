@@ -10,7 +10,7 @@
 #include "bitmap/blend.h"
 #include "bitmap/low_level.h"
 #include "bitmap/resample.h"
-#include "toolkit/object.h"
+#include "base/object.h"
 
 namespace {
 

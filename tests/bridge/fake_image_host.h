@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "host/filter_core.h"
+#include "host/host_context.h"
 #include "host/pi_filter.h"
 
 namespace fake_image_host {
@@ -24,7 +24,9 @@ struct Options {
     int RowPadding = 0;
     int MaskPadding = 0;
     std::int32_t DepthAfter = 8;  // what the host leaves in depth after serving
-    bool ServeNothing = false;    // leave every buffer null, as a failing host does
+    bool ServeNothing = false;    // answer with an error and leave every buffer null, as a failing host does
+    bool NullBuffers = false;     // answer noErr but leave every buffer null
+    bool FailMask = false;        // answer a request for the mask with an error and no buffer
 };
 
 // What the record held when advanceState was called.
@@ -122,6 +124,10 @@ private:
         Record.depth = Opt.DepthAfter;
         Record.inData = Record.outData = Record.maskData = nullptr;
         if (Opt.ServeNothing)
+            return -1;
+        if (Opt.NullBuffers)
+            return 0;
+        if (Opt.FailMask && !IsEmpty(Record.maskRect))
             return -1;
         if (!IsEmpty(Record.inRect) && InImage(Record.inRect)) {
             ServeImage(Record.inRect, InBuffer, InStride, InCols, InRows);

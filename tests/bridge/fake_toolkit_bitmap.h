@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "toolkit/object.h"
+#include "base/object.h"
 #include "toolkit/pixel_rows.h"
 
 class TFakeToolkitBitmap : public TPersistent, public IToolkitBitmapRows {

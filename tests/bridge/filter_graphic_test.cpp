@@ -259,7 +259,7 @@ TEST(FilterGraphicRead, SixteenBitDataFailsTheAssertion)
     EXPECT_FALSE(IsEmpty(host.Record.inRect));
 }
 
-TEST(FilterGraphicRead, EmptyOrInvertedRectanglesAndNullBuffersReadNothing)
+TEST(FilterGraphicRead, EmptyOrInvertedRectanglesReadNothing)
 {
     {
         Host host(4, 4, 3);
@@ -272,21 +272,13 @@ TEST(FilterGraphicRead, EmptyOrInvertedRectanglesAndNullBuffersReadNothing)
         EXPECT_TRUE(IsEmpty(host.Record.inRect));
     }
     {
-        Host host(4, 4, 3, {.ServeNothing = true});
+        // Nothing asked for: a host that serves no buffer for it has failed at nothing.
+        Host host(4, 4, 3, {.NullBuffers = true});
+        host.Record.filterRect = Rect16{0, 0, 0, 0};
         TPSFilterGraphic graphic(&host.Record);
         TBitmap32 bmp;
         graphic.AssignTo(&bmp);
-        EXPECT_EQ(bmp.Width(), 4);
-        EXPECT_EQ(bmp.PixelAt(3, 3), 0u); // nothing came, nothing was copied
-    }
-    {
-        Host host(4, 4, 3);
-        host.Record.advanceState = nullptr;
-        host.Record.inData = reinterpret_cast<void*>(16); // stale, must not be read
-        TPSFilterGraphic graphic(&host.Record);
-        TBitmap32 bmp;
-        graphic.AssignTo(&bmp);
-        EXPECT_EQ(bmp.PixelAt(0, 0), 0u);
+        EXPECT_TRUE(bmp.IsEmpty());
     }
     {
         Host host(4, 4, 0);
@@ -296,6 +288,41 @@ TEST(FilterGraphicRead, EmptyOrInvertedRectanglesAndNullBuffersReadNothing)
         EXPECT_EQ(host.Requests.at(0).InHi, -1);
         EXPECT_EQ(bmp.PixelAt(2, 2), 0u);
     }
+}
+
+// A host that answers with an error, offers no callback, or answers without a buffer has not
+// served the image: the read fails with the module's message before anything is copied, and
+// leaves its request for the dispatcher to empty.
+TEST(FilterGraphicRead, HostThatServesNoImageIsAnError)
+{
+    const auto failingHosts = [](auto Check) {
+        {
+            Host host(4, 4, 3, {.ServeNothing = true});
+            Check(host, "error answer");
+        }
+        {
+            Host host(4, 4, 3, {.NullBuffers = true});
+            Check(host, "no buffer");
+        }
+        {
+            Host host(4, 4, 3);
+            host.Record.advanceState = nullptr;
+            host.Record.inData = reinterpret_cast<void*>(16); // stale, must not be read
+            Check(host, "no callback");
+        }
+    };
+    failingHosts([](Host& host, const char* how) {
+        TPSFilterGraphic graphic(&host.Record);
+        TBitmap32 bmp;
+        EXPECT_EQ(MessageOf<EHostDataError>([&] { graphic.AssignTo(&bmp); }), ImageNotServedMessage) << how;
+        EXPECT_EQ(bmp.PixelAt(3, 3), 0u) << how;
+        EXPECT_FALSE(IsEmpty(host.Record.inRect)) << how;
+    });
+    failingHosts([](Host& host, const char* how) {
+        TPSFilterGraphic graphic(&host.Record);
+        TFakeToolkitBitmap bmp;
+        EXPECT_EQ(MessageOf<EHostDataError>([&] { graphic.AssignTo(&bmp); }), ImageNotServedMessage) << how;
+    });
 }
 
 // ------------------------------------------------------------------ reading into a toolkit bitmap
@@ -522,15 +549,24 @@ TEST(FilterGraphicWrite, OtherSourcesAreConversionErrors)
     EXPECT_TRUE(host.Requests.empty());
 }
 
-TEST(FilterGraphicWrite, NullOutputBufferIsNotWritten)
+// Apply into a host that serves no output buffer must not pass for a written image.
+TEST(FilterGraphicWrite, HostThatServesNoOutputIsAnError)
 {
-    Host host(3, 3, 3, {.ServeNothing = true});
+    for (const fake_image_host::Options o : {fake_image_host::Options{.ServeNothing = true},
+                                             fake_image_host::Options{.NullBuffers = true}}) {
+        Host host(3, 3, 3, o);
+        TPSFilterGraphic graphic(&host.Record);
+        TBitmap32 bmp;
+        bmp.SetSize(3, 3);
+        EXPECT_EQ(MessageOf<EHostDataError>([&] { graphic.Assign(&bmp); }), OutputNotServedMessage);
+        EXPECT_EQ(host.Requests.size(), 1u);
+    }
+    Host host(3, 3, 3);
+    host.Record.advanceState = nullptr;
     TPSFilterGraphic graphic(&host.Record);
     TBitmap32 bmp;
     bmp.SetSize(3, 3);
-    graphic.Assign(&bmp); // would crash on a null buffer
-    EXPECT_EQ(host.Requests.size(), 1u);
-    EXPECT_TRUE(IsEmpty(host.Record.outRect));
+    EXPECT_EQ(MessageOf<EHostDataError>([&] { graphic.Assign(&bmp); }), OutputNotServedMessage);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "bridge/filter_graphic.h"
 #include "fake_image_host.h"
 
 using fake_image_host::Host;
@@ -41,26 +42,35 @@ TEST(ReadSelectionMask, NoSelectionLeavesTheMapAndAsksNothing)
     EXPECT_TRUE(host.Requests.empty());
 }
 
-TEST(ReadSelectionMask, MissingBufferOrCallbackLeavesTheMap)
+// The host said it has a selection; answering with an error, without a buffer or without a
+// callback it has not served it. The read fails, the map stays as it was, maskRect is empty.
+TEST(ReadSelectionMask, SelectionTheHostDoesNotServeIsAnError)
 {
-    {
-        Host host(3, 3, 3, {.ServeNothing = true});
+    const auto check = [](Host& host, const char* how) {
         host.SetMask(std::vector<std::uint8_t>(9, 255));
         TByteMap map;
-        ReadSelectionMask(map);
-        EXPECT_TRUE(map.IsEmpty());
-        EXPECT_EQ(host.Requests.size(), 1u);
-        EXPECT_TRUE(IsEmpty(host.Record.maskRect));
+        try {
+            ReadSelectionMask(map);
+            ADD_FAILURE() << how << ": nothing raised";
+        } catch (const EHostDataError& e) {
+            EXPECT_STREQ(e.what(), "The host did not supply the selection mask.") << how;
+        }
+        EXPECT_TRUE(map.IsEmpty()) << how;
+        EXPECT_TRUE(IsEmpty(host.Record.maskRect)) << how;
+    };
+    {
+        Host host(3, 3, 3, {.ServeNothing = true});
+        check(host, "error answer");
+    }
+    {
+        Host host(3, 3, 3, {.NullBuffers = true});
+        check(host, "no buffer");
     }
     {
         Host host(3, 3, 3);
-        host.SetMask(std::vector<std::uint8_t>(9, 255));
         host.Record.advanceState = nullptr;
         host.Record.maskData = reinterpret_cast<void*>(8); // stale, must not be read
-        TByteMap map;
-        ReadSelectionMask(map);
-        EXPECT_TRUE(map.IsEmpty());
-        EXPECT_TRUE(IsEmpty(host.Record.maskRect));
+        check(host, "no callback");
     }
     {
         HostContext.FilterRecord = nullptr;

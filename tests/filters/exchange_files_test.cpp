@@ -13,7 +13,7 @@
 #include "../bridge/fake_image_host.h"
 #include "bridge/filter_graphic.h"
 #include "bridge/selection_mask.h"
-#include "toolkit/headless/files.h"
+#include "base/headless/files.h"
 #include "toolkit/headless/headless.h"
 #include "toolkit/tkbitmap.h"
 
@@ -63,6 +63,7 @@ protected:
     }
     void TearDown() override
     {
+        ClearHeadlessFileRules();
         headless::SetScreenDepth(32);
         SetHeadlessDriveRoot(OldRoot);
         std::error_code ec;
@@ -279,6 +280,39 @@ TEST_F(ExchangeFilesTest, FailedWriteKeepsTheEarlierFileWhole)
     EXPECT_THROW(WriteImageExchangeFile(image), Exception);
     EXPECT_EQ(Read(ImagePath()), earlier);
     EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"tarnwickstudiorgb_dovrane.bmp"}));
+}
+
+// The root of drive C to a user without elevation: no new files, but the existing ones may
+// be rewritten. With both files there they get this run's bytes; without them nothing is
+// written and the error names the image file.
+TEST_F(ExchangeFilesTest, DriveRootThatRefusesNewFiles)
+{
+    TBitmap32 image, mask;
+    image.SetSize(3, 2);
+    image.Clear(0x12345678);
+    mask.SetSize(3, 2);
+    mask.Clear(0x40000000);
+    WriteExchangeFiles(image, mask, 3, 2);
+    const Bytes wantImage = Read(ImagePath()), wantMask = Read(MaskPath());
+    ASSERT_EQ(wantImage.size(), 78u);
+
+    std::ofstream(ImagePath(), std::ios::binary) << std::string(500, 'o'); // longer than the new ones
+    std::ofstream(MaskPath(), std::ios::binary) << "old";
+    SetHeadlessFolderRefusesNewFiles("c:\\", true);
+    WriteExchangeFiles(image, mask, 3, 2);
+    EXPECT_EQ(Read(ImagePath()), wantImage);
+    EXPECT_EQ(Read(MaskPath()), wantMask);
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"tarnwickstudioa_dovrane.bmp", "tarnwickstudiorgb_dovrane.bmp"}));
+
+    fs::remove(ImagePath());
+    fs::remove(MaskPath());
+    try {
+        WriteExchangeFiles(image, mask, 3, 2);
+        ADD_FAILURE() << "nothing raised";
+    } catch (const EFCreateError& e) {
+        EXPECT_STREQ(e.what(), "Cannot create file \"c:\\tarnwickstudiorgb_dovrane.bmp\"");
+    }
+    EXPECT_TRUE(FilesOnC().empty());
 }
 
 } // namespace

@@ -9,11 +9,12 @@
 
 #include "../toolkit/fixture.h"
 #include "bitmap/bitmap32.h"
+#include "bridge/filter_graphic.h"
 #include "bridge/mask_layer.h"
 #include "filters/line_form.h"
 #include "filters/ps_rgb_panel.h"
-#include "host/filter_core.h"
-#include "host/module_entry.h"
+#include "entry/dispatch.h"
+#include "entry/module_entry.h"
 #include "host/parameter_block.h"
 #include "host_session.h"
 #include "widgets/range_bars.h"
@@ -333,6 +334,30 @@ TEST_F(LineFormTest, ApplyWritesThePolylineExactlyAsTheBitmapDrawsIt)
     EXPECT_TRUE(HostImageIs(expected));
     EXPECT_FALSE(HostImageUnchanged());
     EXPECT_EQ(Session.Stats().GuardDamage, 0);
+}
+
+// A host that answers the request for its output without a buffer: Apply shows the error,
+// does not close the dialog with OK, and the host's image stays as it was.
+TEST_F(LineFormTest, ApplyWithoutAnOutputBufferShowsTheErrorAndDoesNotSucceed)
+{
+    HostOptions options;
+    options.NoOutputBuffer = true;
+    HostSession session(Original, std::nullopt, options);
+    int modalResultAfterApply = -1;
+    headless::PostCall([&] {
+        auto* f = dynamic_cast<TLineForm*>(headless::ModalForm());
+        ASSERT_NE(f, nullptr);
+        Press(*f, 5, 5);
+        Release(*f, 30, 20);
+        ClickApply(*f);
+        headless::PostCall([f, &modalResultAfterApply] { modalResultAfterApply = f->ModalResult(); });
+    });
+    const CallOutcome o = session.Run(VesperLine);
+    EXPECT_EQ(modalResultAfterApply, 0) << "Apply did not close the dialog";
+    EXPECT_EQ(o.Result, userCanceledErr) << "the dialog ended as the script ran out, not with OK";
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::MessageBoxes()[0].Text, OutputNotServedMessage);
+    EXPECT_EQ(session.Image().Pixels, Original.Pixels);
 }
 
 TEST_F(LineFormTest, AntialiasSwitchTakesEffectFromTheNextMove)

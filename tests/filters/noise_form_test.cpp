@@ -14,9 +14,9 @@
 #include "bridge/mask_layer.h"
 #include "filters/exchange_files.h"
 #include "filters/noise.h"
-#include "host/filter_core.h"
-#include "host/module_entry.h"
-#include "toolkit/headless/files.h"
+#include "entry/dispatch.h"
+#include "entry/module_entry.h"
+#include "base/headless/files.h"
 #include "toolkit/resources.h"
 #include "toolkit/stdctrls.h"
 #include "widgets/img_view32.h"
@@ -117,11 +117,12 @@ protected:
         CurrentParameterBlock = Block.data();
         return TComponentPtr<TNoiseForm>(static_cast<TNoiseForm*>(CreateFormOf<TNoiseForm>(nullptr)));
     }
-    // An installed editor: one host version whose plug-in path records Folder.
-    void InstallEditor(const std::string& Folder, const std::string& Version = "CS2")
+    // An installed editor: one host version whose plug-in path records Folder, in the
+    // module's own registry view unless another is named.
+    void InstallEditor(const std::string& Folder, const std::string& Version = "CS2", std::uint32_t View = 0)
     {
         headless::RegistrySetString(HKLM, std::string("SOFTWARE\\Adobe\\Photoshop\\") + Version + "\\PluginPath",
-                                    "Tarnwick", Folder);
+                                    "Tarnwick", Folder, View);
     }
     Bytes ImageFile() const { return ReadAll(PlatformPath(ImageExchangeFileName)); }
     Bytes MaskFileBytes() const { return ReadAll(PlatformPath(MaskExchangeFileName)); }
@@ -354,6 +355,161 @@ TEST_F(NoiseFormTest, FirstEnumeratedHostVersionIsUsed)
     Host host(2, 2, 3);
     EXPECT_EQ(Start(host), noErr);
     EXPECT_EQ(Launched(), "C:\\First\\TarnwickStudio.exe");
+}
+
+// ---------------------------------------------------------------- registry rights and views
+
+// Machine-wide keys are read-only to a host without elevation; the editor starts all the same.
+TEST_F(NoiseFormTest, ReadOnlyEditorKeyStartsTheEditor)
+{
+    InstallEditor("C:\\Editor\\");
+    for (const char* key : {"SOFTWARE", "SOFTWARE\\Adobe", "SOFTWARE\\Adobe\\Photoshop",
+                            "SOFTWARE\\Adobe\\Photoshop\\CS2", "SOFTWARE\\Adobe\\Photoshop\\CS2\\PluginPath"})
+        headless::RegistryDenyWrite(HKLM, key);
+    Host host(2, 2, 3);
+    EXPECT_EQ(Start(host), noErr);
+    EXPECT_EQ(Launched(), "C:\\Editor\\TarnwickStudio.exe");
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+    EXPECT_EQ(headless::OpenRegistryKeyCount(), 0);
+
+    // Without the editor key, the read-only version key lets none be created: the path message.
+    headless::Reset();
+    SetHeadlessDriveRoot(Root);
+    headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2");
+    headless::RegistryDenyWrite(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2");
+    Host again(2, 2, 3);
+    EXPECT_EQ(Start(again), noErr);
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::MessageBoxes()[0].Text, EditorPathErrorMessage);
+    EXPECT_TRUE(headless::ShellOpens().empty());
+}
+
+TEST_F(NoiseFormTest, EditorRecordedOnlyInTheOtherViewIsStarted)
+{
+    InstallEditor("C:\\Other view\\", "CS2", RegistryOtherView);
+    Host host(2, 2, 3);
+    EXPECT_EQ(Start(host), noErr);
+    EXPECT_EQ(Launched(), "C:\\Other view\\TarnwickStudio.exe");
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+    EXPECT_FALSE(headless::RegistryKeyExists(HKLM, "SOFTWARE\\Adobe\\Photoshop", RegistryOwnView))
+        << "the own view was only read";
+    EXPECT_EQ(headless::OpenRegistryKeyCount(), 0);
+}
+
+// The own view goes first; it gives way when its first version names no folder, whether the
+// editor key or its value is missing or the value is blank.
+TEST_F(NoiseFormTest, OwnViewFirstAndTheOtherWhenItNamesNoFolder)
+{
+    const std::function<void()> ownViews[] = {
+        [] { headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2", RegistryOwnView); },
+        [] { headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2\\PluginPath", RegistryOwnView); },
+        [this] { InstallEditor(" \t", "CS2", RegistryOwnView); },
+        // Only the first version counts: a later one's folder does not.
+        [this] {
+            InstallEditor("", "CS2", RegistryOwnView);
+            InstallEditor("C:\\Later\\", "CS3", RegistryOwnView);
+        },
+    };
+    for (std::size_t i = 0; i < std::size(ownViews); ++i) {
+        SCOPED_TRACE(i);
+        headless::Reset();
+        SetHeadlessDriveRoot(Root);
+        ownViews[i]();
+        InstallEditor("C:\\Other\\", "9.0", RegistryOtherView);
+        Host host(2, 1, 3);
+        EXPECT_EQ(Start(host), noErr);
+        EXPECT_EQ(Launched(), "C:\\Other\\TarnwickStudio.exe");
+        if (i == 0) {
+            EXPECT_FALSE(headless::RegistryKeyExists(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2\\PluginPath",
+                                                     RegistryOwnView))
+                << "nothing is created while a view still may name the folder";
+        }
+    }
+
+    headless::Reset();
+    SetHeadlessDriveRoot(Root);
+    InstallEditor("C:\\Own\\", "CS2", RegistryOwnView);
+    InstallEditor("C:\\Other\\", "CS2", RegistryOtherView);
+    Host host(2, 1, 3);
+    EXPECT_EQ(Start(host), noErr);
+    EXPECT_EQ(Launched(), "C:\\Own\\TarnwickStudio.exe");
+}
+
+// Neither view names a folder: the first view with a host version gets the missing editor key
+// and starts the bare executable name; with no version in either, the list-index error.
+TEST_F(NoiseFormTest, NeitherViewNamingAFolderEndsAsTheOwnViewWould)
+{
+    headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\9.0", RegistryOtherView);
+    Host host(2, 1, 3);
+    EXPECT_EQ(Start(host), noErr);
+    EXPECT_EQ(Launched(), "TarnwickStudio.exe");
+    EXPECT_TRUE(headless::RegistryKeyExists(HKLM, "SOFTWARE\\Adobe\\Photoshop\\9.0\\PluginPath", RegistryOtherView));
+
+    headless::Reset();
+    SetHeadlessDriveRoot(Root);
+    headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2", RegistryOwnView);
+    headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\9.0", RegistryOtherView);
+    Host second(2, 1, 3);
+    EXPECT_EQ(Start(second), noErr);
+    EXPECT_EQ(Launched(), "TarnwickStudio.exe");
+    EXPECT_TRUE(headless::RegistryKeyExists(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2\\PluginPath", RegistryOwnView));
+    EXPECT_FALSE(headless::RegistryKeyExists(HKLM, "SOFTWARE\\Adobe\\Photoshop\\9.0\\PluginPath", RegistryOtherView));
+
+    headless::Reset();
+    SetHeadlessDriveRoot(Root);
+    headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop", RegistryOwnView);
+    headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop", RegistryOtherView);
+    Host third(2, 1, 3);
+    EXPECT_EQ(Start(third), noErr);
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::MessageBoxes()[0].Text, "List index out of bounds (0)");
+    EXPECT_TRUE(headless::ShellOpens().empty());
+    EXPECT_EQ(headless::OpenRegistryKeyCount(), 0);
+}
+
+// ---------------------------------------------------------------- hosts that serve nothing
+
+// A host that does not serve the image (or the selection it announced) ends the handler with
+// the module's own message: no exchange file is written or replaced, nothing is started.
+TEST_F(NoiseFormTest, HostThatServesNoImageOrMaskShowsTheErrorAndHandsNothingOff)
+{
+    struct Case {
+        const char* Name;
+        fake_image_host::Options Options;
+        bool NoCallback, Selection;
+        std::string Message;
+    };
+    const Case cases[] = {
+        {"error answer", {.ServeNothing = true}, false, false, "The host did not supply the image."},
+        {"no buffer", {.NullBuffers = true}, false, false, "The host did not supply the image."},
+        {"no callback", {}, true, false, "The host did not supply the image."},
+        {"mask refused", {.FailMask = true}, false, true, "The host did not supply the selection mask."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        headless::Reset();
+        SetHeadlessDriveRoot(Root);
+        InstallEditor("C:\\Editor\\");
+        const std::string stale = "an earlier run's file";
+        std::ofstream(PlatformPath(ImageExchangeFileName)) << stale;
+        std::ofstream(PlatformPath(MaskExchangeFileName)) << stale;
+        Host host(3, 2, 3, c.Options);
+        if (c.Selection)
+            host.SetMask(std::vector<std::uint8_t>(6, 255));
+        if (c.NoCallback)
+            host.Record.advanceState = nullptr;
+
+        EXPECT_EQ(Start(host), noErr) << "the dialog still closes with OK";
+
+        ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+        EXPECT_EQ(headless::MessageBoxes()[0].Text, c.Message);
+        EXPECT_EQ(headless::MessageBoxes()[0].Caption, Application->Title()) << "the toolkit's error box";
+        EXPECT_EQ(ImageFile(), Bytes(stale.begin(), stale.end()));
+        EXPECT_EQ(MaskFileBytes(), Bytes(stale.begin(), stale.end()));
+        EXPECT_TRUE(headless::ShellOpens().empty());
+        EXPECT_EQ(headless::RegistryOpenAttempts(), 0);
+        EXPECT_TRUE(fake_image_host::IsEmpty(host.Record.inRect)) << "the dispatcher empties the request";
+    }
 }
 
 TEST_F(NoiseFormTest, FailedImageFileEndsTheHandlerBeforeTheHandOff)

@@ -7,7 +7,7 @@
 #include "bitmap/bitmap32.h"
 #include "filters/exchange_files.h"
 #include "standin_report.h"
-#include "toolkit/streams.h"
+#include "base/streams.h"
 
 namespace {
 

@@ -100,6 +100,50 @@ TEST(HostSession, BadRequestsGiveErrorAndNullBuffers) {
     EXPECT_EQ(s.Stats().DisplayErrors, 1);
 }
 
+// Hosts that do not serve: a failing callback answers with an error and nulls every buffer,
+// even ones an earlier request served; without a callback the record carries none; a host
+// without output buffers answers the output request with a null one.
+TEST(HostSession, HostsThatServeNothing) {
+    HostImage image = Card();
+    std::vector<std::uint8_t> selection(static_cast<std::size_t>(image.Width) * image.Height, 255);
+    HostOptions failing;
+    failing.AdvanceStateFails = true;
+    HostSession s(image, selection, failing);
+    Script = [&](FilterRecord* r, std::int16_t*) {
+        r->inData = r->maskData = reinterpret_cast<void*>(16);  // stale values from before
+        r->inRect = r->maskRect = r->filterRect;
+        r->inHiPlane = 2;
+        EXPECT_EQ(r->advanceState(), memFullErr);
+        // The record is packed: its pointers are compared by value, not bound by reference.
+        EXPECT_TRUE(r->inData == nullptr);
+        EXPECT_TRUE(r->maskData == nullptr);
+        r->inRect = r->maskRect = Rect16{};
+    };
+    EXPECT_EQ(s.Run(ScriptedEntry).Result, noErr);
+    EXPECT_EQ(s.Stats().AdvanceErrors, 1);
+
+    HostOptions none;
+    none.NoAdvanceState = true;
+    HostSession without(image, std::nullopt, none);
+    bool sawCallback = true;
+    Script = [&](FilterRecord* r, std::int16_t*) { sawCallback = r->advanceState != nullptr; };
+    without.Run(ScriptedEntry);
+    EXPECT_FALSE(sawCallback);
+
+    HostOptions noOutput;
+    noOutput.NoOutputBuffer = true;
+    HostSession inputOnly(image, std::nullopt, noOutput);
+    Script = [&](FilterRecord* r, std::int16_t*) {
+        r->inRect = r->outRect = r->filterRect;
+        r->inHiPlane = r->outHiPlane = 2;
+        EXPECT_EQ(r->advanceState(), noErr);
+        EXPECT_TRUE(r->inData != nullptr);
+        EXPECT_TRUE(r->outData == nullptr);
+        r->inRect = r->outRect = Rect16{};
+    };
+    EXPECT_EQ(inputOnly.Run(ScriptedEntry).Result, noErr);
+}
+
 TEST(HostSession, UnusableHandleProcsCountAnyCall) {
     HostOptions o;
     o.UnusableHandleProcs = true;

@@ -77,6 +77,77 @@ TEST_F(RegistryTest, DeniedKeysCannotBeOpenedOrCreatedUnder)
     EXPECT_EQ(reg.CurrentPath(), "SOFTWARE\\ReadOnly\\Existing");
 }
 
+// Machine-wide keys as a user without elevation meets them: readable, but every open that
+// asks for a modifying right is refused, and nothing is created below them.
+TEST_F(RegistryTest, ReadOnlyKeysOpenOnlyForReading)
+{
+    headless::RegistrySetString(HKLM, "SOFTWARE\\Vendor\\PluginPath", "Tarnwick", "c:\\t\\");
+    headless::RegistryDenyWrite(HKLM, "SOFTWARE\\Vendor");
+    headless::RegistryDenyWrite(HKLM, "SOFTWARE\\Vendor\\PluginPath");
+    TRegistry reg; // all access by default
+    reg.SetRootKey(HKLM);
+    EXPECT_FALSE(reg.OpenKey("SOFTWARE\\Vendor\\PluginPath", false));
+    EXPECT_FALSE(reg.OpenKey("SOFTWARE\\Vendor\\PluginPath", true)) << "creating open asks for writing";
+    EXPECT_FALSE(reg.OpenKey("SOFTWARE\\Vendor\\New", true));
+    EXPECT_FALSE(headless::RegistryKeyExists(HKLM, "SOFTWARE\\Vendor\\New"));
+    ASSERT_TRUE(reg.OpenKeyReadOnly("SOFTWARE\\Vendor\\PluginPath"));
+    EXPECT_EQ(reg.ReadString("Tarnwick"), "c:\\t\\");
+    EXPECT_THROW(reg.WriteString("Tarnwick", "x"), Exception) << "a read-only handle sets no value";
+    EXPECT_EQ(reg.Access(), RegKeyAllAccess) << "the read-only open leaves the object's access";
+    EXPECT_TRUE(reg.KeyExists("\\SOFTWARE\\Vendor\\PluginPath"));
+
+    TRegistry reader(RegKeyRead);
+    reader.SetRootKey(HKLM);
+    EXPECT_TRUE(reader.OpenKey("SOFTWARE\\Vendor", false));
+    // A key that only refuses new subkeys still opens for writing.
+    headless::RegistryAddKey(HKLM, "SOFTWARE\\Other");
+    headless::RegistryDenyCreate(HKLM, "SOFTWARE\\Other");
+    EXPECT_TRUE(reg.OpenKey("\\SOFTWARE\\Other", false));
+    reg.WriteString("v", "w");
+    EXPECT_EQ(reg.ReadString("v"), "w");
+}
+
+// The local machine's SOFTWARE tree has a 32-bit and a 64-bit view; the 32-bit one lies below
+// Wow6432Node as under WoW64. Everything else is one tree for both.
+TEST_F(RegistryTest, MachineSoftwareHasTwoViews)
+{
+    EXPECT_EQ(RegistryOwnView, sizeof(void*) == 8 ? RegKeyWow64_64Key : RegKeyWow64_32Key);
+    EXPECT_NE(RegistryOtherView, RegistryOwnView);
+    headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\32", RegKeyWow64_32Key);
+    headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\64", RegKeyWow64_64Key);
+    headless::RegistryAddKey(HKLM, "SYSTEM\\Shared", RegKeyWow64_32Key);
+
+    TStringList names;
+    TRegistry reg(RegKeyRead | RegKeyWow64_32Key);
+    reg.SetRootKey(HKLM);
+    ASSERT_TRUE(reg.OpenKey("SOFTWARE\\Adobe\\Photoshop", false));
+    reg.GetKeyNames(names);
+    EXPECT_EQ(names.Items(), (std::vector<std::string>{"32"}));
+    reg.SetAccess(RegKeyRead | RegKeyWow64_64Key);
+    ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Adobe\\Photoshop", false));
+    reg.GetKeyNames(names);
+    EXPECT_EQ(names.Items(), (std::vector<std::string>{"64"}));
+    EXPECT_TRUE(reg.KeyExists("\\SOFTWARE\\Wow6432Node\\Adobe\\Photoshop\\32"));
+    EXPECT_TRUE(reg.KeyExists("\\SYSTEM\\Shared"));
+    reg.SetAccess(RegKeyRead | RegKeyWow64_32Key);
+    EXPECT_TRUE(reg.KeyExists("\\SYSTEM\\Shared"));
+
+    // No view flag is the module's own view, in the toolkit and in the test interface.
+    TRegistry own(RegKeyRead);
+    own.SetRootKey(HKLM);
+    ASSERT_TRUE(own.OpenKey("SOFTWARE\\Adobe\\Photoshop", false));
+    own.GetKeyNames(names);
+    EXPECT_EQ(names.Items(), (std::vector<std::string>{sizeof(void*) == 8 ? "64" : "32"}));
+    EXPECT_TRUE(headless::RegistryKeyExists(HKLM, "SOFTWARE\\Adobe\\Photoshop\\" + names[0]));
+    // Creating in a view lands there only; other roots have one tree.
+    reg.SetAccess(RegKeyAllAccess | RegKeyWow64_32Key);
+    ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Made", true));
+    EXPECT_TRUE(headless::RegistryKeyExists(HKLM, "SOFTWARE\\Made", RegKeyWow64_32Key));
+    EXPECT_FALSE(headless::RegistryKeyExists(HKLM, "SOFTWARE\\Made", RegKeyWow64_64Key));
+    headless::RegistryAddKey(TRegistryRoot::CurrentUser, "SOFTWARE\\Mine", RegKeyWow64_32Key);
+    EXPECT_TRUE(headless::RegistryKeyExists(TRegistryRoot::CurrentUser, "SOFTWARE\\Mine", RegKeyWow64_64Key));
+}
+
 TEST_F(RegistryTest, RelativePathsAndHandlesAreClosed)
 {
     headless::RegistryAddKey(HKLM, "A\\B\\C");

@@ -15,7 +15,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "toolkit/streams.h"
+#include "base/streams.h"
 #endif
 
 namespace {

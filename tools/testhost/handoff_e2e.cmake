@@ -75,6 +75,50 @@ vesper_handoff(e_grey_image
   ARGS --in mask.bmp ${_prepared} ${_ok} ${_started} report_e.txt
   FIXTURE_NEEDS sample)
 
+# (f) The editor's folder recorded only in the other word size's registry view (a 32-bit
+# installer seen by a 64-bit module, and the reverse): the editor starts all the same.
+vesper_handoff(f_editor_in_other_registry_view
+  ARGS --in sample.bmp --mask mask.bmp ${_prepared} --reg-view other ${_ok} ${_started} report_f.txt
+       --expect-no-message-box
+  FIXTURE_NEEDS sample)
+# (g) A host that serves no image, with the callback failing or missing: the module's error
+# box, no exchange file written or replaced, no editor started.
+set(_no_image_message "The host did not supply the image.")
+vesper_handoff(g_advance_state_fails
+  ARGS --in sample.bmp --mask mask.bmp --advance-state-fails ${_prepared} --plant-files --expect-no-files
+       --expect-result 0 --expect-empty-rects --expect-unchanged --expect-no-start report_g1.txt
+       --expect-message-box ${_no_image_message}
+  FIXTURE_NEEDS sample)
+vesper_handoff(g_no_advance_state
+  ARGS --in sample.bmp --no-advance-state ${_prepared} --expect-no-files
+       --expect-result 0 --expect-empty-rects --expect-unchanged --expect-no-start report_g2.txt
+       --expect-message-box ${_no_image_message}
+  FIXTURE_NEEDS sample)
+# Rights that Wine does not enforce, natively: (h) the editor's key is read-only to the host,
+# as machine-wide keys are without elevation, and the editor starts; without the editor key
+# none can be created below the read-only version key: the path message. (i) The drive root
+# refuses new files but lets existing ones be rewritten: with both exchange files there they
+# get this run's bytes and the editor starts; without them the error box names the image file
+# and nothing starts.
+if(NOT WIN32)
+  vesper_handoff(h_read_only_editor_key
+    ARGS --in sample.bmp --mask mask.bmp ${_prepared} --reg-read-only ${_ok} ${_started} report_h1.txt
+         --expect-no-message-box
+    FIXTURE_NEEDS sample)
+  vesper_handoff(h_read_only_without_editor_key
+    ARGS --reg-clear --reg-host-version ${_version} --reg-read-only ${_ok} --expect-no-start report_h2.txt
+         --expect-message-box ${_editor_message})
+  vesper_handoff(i_root_refuses_new_files_both_present
+    ARGS --in sample.bmp --mask mask.bmp ${_prepared} --plant-files --root-no-create ${_ok}
+         ${_started} report_i1.txt --expect-no-message-box
+    FIXTURE_NEEDS sample)
+  vesper_handoff(i_root_refuses_new_files_none_present
+    ARGS --in sample.bmp --mask mask.bmp ${_prepared} --root-no-create --expect-no-files
+         --expect-result 0 --expect-empty-rects --expect-unchanged --expect-no-start report_i2.txt
+         --expect-message-box "Cannot create file \"c:\\tarnwickstudiorgb_dovrane.bmp\""
+    FIXTURE_NEEDS sample)
+endif()
+
 if(WIN32)
   get_property(_module_runs DIRECTORY PROPERTY TESTS)
   foreach(t ${_module_runs})

@@ -18,9 +18,14 @@ struct RegistryPlan {
     std::string HostVersion;     // HostKey\HostVersion created
     std::optional<std::string> EditorDir;  // HostKey\HostVersion\PluginPath "Tarnwick"
     bool DenyEditorKey = false;  // HostKey\HostVersion\PluginPath can be neither opened nor created
+    bool OtherView = false;      // the keys above go to the other word size's view, not the host's own
+    bool ReadOnly = false;       // the keys above refuse write access (natively only)
 };
-// Empty on success, otherwise what failed.
+// Empty on success, otherwise what failed. Clearing clears both views.
 std::string PrepareRegistry(const RegistryPlan& Plan);
+// From now on the root of drive C refuses new files but lets existing ones be rewritten
+// (natively only). Empty on success, otherwise why not.
+std::string RefuseNewFilesInDriveRoot();
 
 // The path under which this process opens a "c:\..." file.
 std::string LocalPath(const std::string& WindowsPath);

@@ -8,7 +8,8 @@
 #include "standin_report.h"
 #include "toolkit/headless/headless.h"
 #include "toolkit/platform.h"
-#include "toolkit/streams.h"
+#include "base/headless/files.h"
+#include "base/streams.h"
 
 namespace {
 constexpr TRegistryRoot kMachine = TRegistryRoot::LocalMachine;
@@ -43,19 +44,36 @@ private:
 std::string PrepareRegistry(const RegistryPlan& Plan)
 {
     // Each run of this process starts with an empty registry, so clearing has nothing to do.
+    const std::uint32_t view = Plan.OtherView ? RegistryOtherView : RegistryOwnView;
     const std::string host = kHostKey;
     if (Plan.BareHostKey)
-        headless::RegistryAddKey(kMachine, host);
+        headless::RegistryAddKey(kMachine, host, view);
     if (Plan.HostVersion.empty())
-        return Plan.EditorDir || Plan.DenyEditorKey ? "the editor key needs a host version" : "";
+        return Plan.EditorDir || Plan.DenyEditorKey || Plan.ReadOnly ? "the editor key needs a host version" : "";
     const std::string version = host + "\\" + Plan.HostVersion;
-    headless::RegistryAddKey(kMachine, version);
+    headless::RegistryAddKey(kMachine, version, view);
     if (Plan.DenyEditorKey && Plan.EditorDir)
         return "an editor key that cannot be opened takes no folder";
     if (Plan.EditorDir)
-        headless::RegistrySetString(kMachine, version + "\\PluginPath", "Tarnwick", *Plan.EditorDir);
+        headless::RegistrySetString(kMachine, version + "\\PluginPath", "Tarnwick", *Plan.EditorDir, view);
     if (Plan.DenyEditorKey)
-        headless::RegistryDenyCreate(kMachine, version);
+        headless::RegistryDenyCreate(kMachine, version, view);
+    if (Plan.ReadOnly) {
+        // As a user without elevation meets the machine's keys: every one of them read-only.
+        std::string key;
+        for (const std::string& part : {std::string("SOFTWARE"), std::string("Adobe"), std::string("Photoshop"),
+                                        Plan.HostVersion, std::string("PluginPath")}) {
+            key += (key.empty() ? "" : "\\") + part;
+            if (headless::RegistryKeyExists(kMachine, key, view))
+                headless::RegistryDenyWrite(kMachine, key, view);
+        }
+    }
+    return {};
+}
+
+std::string RefuseNewFilesInDriveRoot()
+{
+    SetHeadlessFolderRefusesNewFiles("c:\\", true);
     return {};
 }
 

@@ -1,6 +1,6 @@
 // On Windows (and under Wine) the module uses the real registry, files and windows; the
 // host prepares them through the same services. The host runs with the module's bitness,
-// so both see the same view of the machine's registry.
+// so its own registry view is the module's, and --reg-view other writes the other one.
 #include <windows.h>
 
 #include <atomic>
@@ -183,17 +183,38 @@ private:
 
 } // namespace
 
+namespace {
+// The registry view of this process's word size, and the other one.
+constexpr REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+// Removes the host key and everything below it from one view.
+LONG ClearHostKey(REGSAM View)
+{
+    Key adobe;
+    LONG r = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe", 0, KEY_ALL_ACCESS | View, &adobe.H);
+    if (r == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (r != ERROR_SUCCESS)
+        return r;
+    r = RegDeleteTreeA(adobe.H, "Photoshop");
+    return r == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : r;
+}
+} // namespace
+
 std::string PrepareRegistry(const RegistryPlan& Plan)
 {
-    if (Plan.Clear) {
-        LONG r = RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHostKey);
-        if (r != ERROR_SUCCESS && r != ERROR_FILE_NOT_FOUND)
-            return WinError("removing the host key", r);
-    }
+    if (Plan.ReadOnly)
+        return "--reg-read-only: registry rights are not enforced here; the native host models them";
+    if (Plan.Clear)
+        for (REGSAM view : {kOwnView, kOtherView})
+            if (LONG r = ClearHostKey(view); r != ERROR_SUCCESS)
+                return WinError("removing the host key", r);
+    const REGSAM view = Plan.OtherView ? kOtherView : kOwnView;
     if (Plan.BareHostKey || !Plan.HostVersion.empty()) {
         Key host;
-        LONG r = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                 nullptr, &host.H, nullptr);
+        LONG r = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                 KEY_ALL_ACCESS | view, nullptr, &host.H, nullptr);
         if (r != ERROR_SUCCESS)
             return WinError("creating the host key", r);
         if (Plan.HostVersion.empty())
@@ -205,14 +226,14 @@ std::string PrepareRegistry(const RegistryPlan& Plan)
         const bool deny = Plan.DenyEditorKey;
         Key version;
         r = RegCreateKeyExA(host.H, Plan.HostVersion.c_str(), 0, nullptr,
-                            deny ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &version.H,
-                            nullptr);
+                            deny ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view, nullptr,
+                            &version.H, nullptr);
         if (r != ERROR_SUCCESS)
             return WinError("creating the host version key", r);
         if (Plan.EditorDir) {
             Key plugin;
-            r = RegCreateKeyExA(version.H, "PluginPath", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                &plugin.H, nullptr);
+            r = RegCreateKeyExA(version.H, "PluginPath", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view,
+                                nullptr, &plugin.H, nullptr);
             if (r != ERROR_SUCCESS)
                 return WinError("creating the PluginPath key", r);
             const std::string dir = ModuleVisiblePath(*Plan.EditorDir);
@@ -221,10 +242,23 @@ std::string PrepareRegistry(const RegistryPlan& Plan)
             if (r != ERROR_SUCCESS)
                 return WinError("writing the Tarnwick value", r);
         }
+        // Written to the other view, the version must not show in the own one: a registry
+        // with a single view would make the run prove nothing.
+        if (Plan.OtherView && Plan.Clear) {
+            Key own;
+            const std::string path = std::string(kHostKey) + "\\" + Plan.HostVersion;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | kOwnView, &own.H) == ERROR_SUCCESS)
+                return "the other registry view is this process's own: the registry has a single view here";
+        }
     } else if (Plan.EditorDir || Plan.DenyEditorKey) {
         return "the editor key needs a host version";
     }
     return {};
+}
+
+std::string RefuseNewFilesInDriveRoot()
+{
+    return "--root-no-create: file rights are not enforced here; the native host models them";
 }
 
 std::string LocalPath(const std::string& WindowsPath) { return WindowsPath; }

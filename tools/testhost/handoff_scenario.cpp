@@ -13,6 +13,8 @@
 namespace {
 const char* const kImageFile = "c:\\tarnwickstudiorgb_dovrane.bmp";
 const char* const kMaskFile = "c:\\tarnwickstudioa_dovrane.bmp";
+// What --plant-files leaves in both exchange files before the run.
+const char* const kPlantedBytes = "exchange file of an earlier run";
 // The editor started by the filter leaves soon, so that no run waits on it for long.
 const char* const kStartedEditorLifetime = "500";
 constexpr unsigned kReportWaitMs = 20000, kNoStartWaitMs = 2000;
@@ -59,8 +61,10 @@ HandoffScenario::~HandoffScenario() = default;
 const char* HandoffScenario::Usage()
 {
     return "       hand-off: [--reg-clear] [--reg-host-key] [--reg-host-version NAME]\n"
-           "                [--reg-editor-dir DIR] [--reg-deny-editor-key] [--editor-running EXE]\n"
-           "                [--expect-files] [--wait-report FILE]\n"
+           "                [--reg-editor-dir DIR] [--reg-deny-editor-key] [--reg-view own|other]\n"
+           "                [--reg-read-only] [--root-no-create] [--plant-files]\n"
+           "                [--editor-running EXE] [--expect-files] [--expect-no-files]\n"
+           "                [--wait-report FILE]\n"
            "                [--expect-no-start FILE] [--expect-shell-open FILE]\n"
            "                [--expect-message-box TEXT] [--expect-no-message-box]\n"
            "                [--forbid-message-box TEXT]";
@@ -81,6 +85,18 @@ bool HandoffScenario::Parse(int argc, char** argv, int& i, bool& Ok)
     if (k == "--reg-host-version") return value(FRegistry.HostVersion);
     if (k == "--reg-editor-dir") return value(FRegistry.EditorDir);
     if (k == "--reg-deny-editor-key") return flag(FRegistry.DenyEditorKey);
+    if (k == "--reg-view") {
+        std::string view;
+        value(view);
+        if (view != "own" && view != "other")
+            Ok = false;
+        FRegistry.OtherView = view == "other";
+        return true;
+    }
+    if (k == "--reg-read-only") return flag(FRegistry.ReadOnly);
+    if (k == "--root-no-create") return flag(FRootNoCreate);
+    if (k == "--plant-files") return flag(FPlantFiles);
+    if (k == "--expect-no-files") return flag(FExpectNoFiles);
     if (k == "--editor-running") return value(FEditorExe);
     if (k == "--expect-files") return flag(FExpectFiles);
     if (k == "--wait-report") return value(FWaitReport);
@@ -98,11 +114,20 @@ std::string HandoffScenario::Prepare(const HostImage& Input, const std::optional
     FSelection = Selection;
     if (std::string e = PrepareRegistry(FRegistry); !e.empty())
         return e;
-    // Files of an earlier run must not pass for this run's.
-    if (FExpectFiles || FWaitReport) {
-        Remove(LocalPath(kImageFile));
-        Remove(LocalPath(kMaskFile));
+    if (FExpectFiles && FExpectNoFiles)
+        return "--expect-files and --expect-no-files exclude each other";
+    // Files of an earlier run must not pass for this run's; planted ones stand for them.
+    if (FExpectFiles || FExpectNoFiles || FWaitReport || FPlantFiles) {
+        for (const char* file : {kImageFile, kMaskFile}) {
+            Remove(LocalPath(file));
+            Remove(LocalPath(file) + ".tmp");
+            if (FPlantFiles && !(std::ofstream(LocalPath(file), std::ios::binary) << kPlantedBytes))
+                return std::string("cannot plant ") + file;
+        }
     }
+    if (FRootNoCreate)
+        if (std::string e = RefuseNewFilesInDriveRoot(); !e.empty())
+            return e;
     for (const auto* report : {&FWaitReport, &FNoStartReport})
         if (*report) {
             Remove(**report);
@@ -148,6 +173,22 @@ std::vector<std::string> HandoffScenario::Check()
         if (image && mask && fails.empty())
             std::printf("exchange files: image %zu bytes, mask %zu bytes, as expected\n", image->size(), mask->size());
     }
+
+    if (FExpectNoFiles) {
+        // Nothing written, nothing replaced: planted files keep their bytes, else none exist.
+        const std::string planted = kPlantedBytes;
+        for (const auto* file : {&image, &mask})
+            if (FPlantFiles ? (!*file || std::string(file->value().begin(), file->value().end()) != planted)
+                            : file->has_value())
+                fails.push_back(std::string(file == &image ? "image" : "mask") + " exchange file " +
+                                (FPlantFiles ? "replaced or removed" : "written"));
+        if (fails.empty())
+            std::printf("exchange files: %s\n", FPlantFiles ? "the planted ones untouched" : "none");
+    }
+    if (FExpectFiles || FExpectNoFiles)
+        for (const char* file : {kImageFile, kMaskFile})
+            if (Exists(LocalPath(file) + ".tmp"))
+                fails.push_back(std::string("a temporary file was left beside ") + file);
 
     if (FWaitReport) {
         PlayStartedEditor();

@@ -30,7 +30,8 @@ public:
 
 private:
     RegistryPlan FRegistry;
-    bool FExpectFiles = false, FExpectNoMessageBox = false;
+    bool FExpectFiles = false, FExpectNoFiles = false, FPlantFiles = false, FRootNoCreate = false,
+         FExpectNoMessageBox = false;
     std::optional<std::string> FExpectMessageBox, FForbidMessageBox, FWaitReport, FNoStartReport, FExpectShellOpen, FEditorExe;
     HostImage FInput;
     std::optional<std::vector<std::uint8_t>> FSelection;

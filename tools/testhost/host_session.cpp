@@ -82,7 +82,7 @@ void HostSession::PrepareRecord() {
     Record.platformData = &Platform;
     Record.displayPixels = DisplayPixels;
     Record.handleProcs = &Procs;
-    Record.advanceState = AdvanceState;
+    Record.advanceState = Options.NoAdvanceState ? nullptr : AdvanceState;
     Record.supportsDummyChannels = 1;
     Record.supportsPadding = 1;
     Record.dummyPlaneValue = Options.DummyPlaneValue;
@@ -149,8 +149,11 @@ OSErr HostSession::Serve() {
     bool ok = true;
     ok &= ServeImage(Record.inRect, Record.inLoPlane, Record.inHiPlane, Options.PreDummyPlanes,
                      Options.PostDummyPlanes, In);
-    ok &= ServeImage(Record.outRect, Record.outLoPlane, Record.outHiPlane, Options.PreDummyPlanes,
-                     Options.PostDummyPlanes, Out);
+    if (Options.NoOutputBuffer)
+        Out = Buffer{};
+    else
+        ok &= ServeImage(Record.outRect, Record.outLoPlane, Record.outHiPlane, Options.PreDummyPlanes,
+                         Options.PostDummyPlanes, Out);
     Record.inData = In.Valid ? In.Bytes.data() : nullptr;
     Record.inRowBytes = In.Valid ? In.RowBytes : 0;
     Record.inColumnBytes = In.ColBytes;
@@ -230,6 +233,14 @@ std::int16_t HostSession::About(PluginEntryProc Entry, std::int16_t ResultSentin
 OSErr VP_CDECL HostSession::AdvanceState() {
     if (!Current) return filterBadParameters;
     ++Current->Counters.AdvanceCalls;
+    if (Current->Options.AdvanceStateFails) {
+        // A host out of memory: no buffer of the request is served.
+        ++Current->Counters.AdvanceErrors;
+        Current->CommitOutput();
+        Current->In = Current->Out = Current->Mask = Buffer{};
+        Current->Record.inData = Current->Record.outData = Current->Record.maskData = nullptr;
+        return memFullErr;
+    }
     OSErr e = Current->Serve();
     if (e != noErr) ++Current->Counters.AdvanceErrors;
     return e;

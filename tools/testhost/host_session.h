@@ -18,6 +18,9 @@ struct HostOptions {
     int MaskPadding = 0;
     std::uint8_t DummyPlaneValue = 0xEE;
     bool UnusableHandleProcs = false;
+    bool AdvanceStateFails = false;  // the callback answers with an error and serves nothing
+    bool NoAdvanceState = false;     // the record carries no callback at all
+    bool NoOutputBuffer = false;     // requests for the output are answered without a buffer
     std::optional<int> Planes;  // planes announced to the module, whatever the image has
     std::int16_t ImageMode = plugInModeRGBColor;
 };

@@ -36,7 +36,7 @@
 #include <set>
 #include <thread>
 #else
-#include "host/module_entry.h"
+#include "entry/module_entry.h"
 #endif
 
 namespace {
@@ -145,7 +145,9 @@ void Usage() {
         "       testhost [--module FILE] [--entry NAME] [--in IMAGE.bmp] [--mask MASK.bmp]\n"
         "                [--out OUT.bmp] [--size WxH] [--grey] [--planes N] [--runs N]\n"
         "                [--pre N] [--post N] [--padding N] [--mask-padding N]\n"
-        "                [--unusable-handle-procs] [--about] [--press-enter]\n"
+        "                [--unusable-handle-procs] [--advance-state-fails] [--no-advance-state]\n"
+        "                [--no-output-buffer]\n"
+        "                [--about] [--press-enter]\n"
         "                [--expect-result R] [--expect-empty-rects] [--expect-reuse]\n"
         "                [--expect-untouched-about] [--input SCRIPT]... [--expect-drawing]\n"
         "                [--expect-unchanged] [--expect-pen-from-panel X,Y]");
@@ -187,6 +189,9 @@ bool Parse(int argc, char** argv, Args& a) {
         else if (k == "--padding") ok = number(a.Host.RowPadding, 0, 64);
         else if (k == "--mask-padding") ok = number(a.Host.MaskPadding, 0, 64);
         else if (k == "--unusable-handle-procs") a.Host.UnusableHandleProcs = true;
+        else if (k == "--advance-state-fails") a.Host.AdvanceStateFails = true;
+        else if (k == "--no-advance-state") a.Host.NoAdvanceState = true;
+        else if (k == "--no-output-buffer") a.Host.NoOutputBuffer = true;
         else if (k == "--about") a.About = true;
         else if (k == "--grey") a.Grey = true;
         else if (k == "--press-enter") a.PressEnter = true;

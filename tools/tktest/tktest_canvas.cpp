@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "tktest.h"
-#include "toolkit/dib.h"
+#include "base/dib.h"
 #include "toolkit/win32/gdi_canvas.h"
 #include "toolkit/win32/themes.h"
 

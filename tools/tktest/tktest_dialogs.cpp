@@ -4,7 +4,7 @@
 #include <functional>
 #include <map>
 
-#include "host/about_box.h"
+#include "entry/about_box.h"
 #include "tktest.h"
 #include "toolkit/application.h"
 #include "toolkit/forms.h"

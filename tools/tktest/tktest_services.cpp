@@ -95,6 +95,26 @@ void RegistryChecks()
 
     CHECK(RegDeleteTreeA(HKEY_LOCAL_MACHINE, TestKey) == ERROR_SUCCESS);
     CHECK(!reg.OpenKey(TestKey, false));
+
+    // The view flags reach the registry: a key made in the other view is not in the own one,
+    // and a read-only open of it reads its value.
+    TRegistry other(RegKeyAllAccess | RegistryOtherView);
+    other.SetRootKey(TRegistryRoot::LocalMachine);
+    CHECK(other.OpenKey(std::string(TestKey) + "\\Viewed", true));
+    other.WriteString("Where", "other");
+    other.CloseKey();
+    TRegistry own(RegKeyRead | RegistryOwnView);
+    own.SetRootKey(TRegistryRoot::LocalMachine);
+    CHECK(!own.OpenKey(std::string(TestKey) + "\\Viewed", false));
+    own.SetAccess(RegKeyRead | RegistryOtherView);
+    CHECK(own.OpenKeyReadOnly(std::string(TestKey) + "\\Viewed"));
+    CHECK_EQ(own.ReadString("Where"), "other");
+    own.CloseKey();
+    HKEY otherRoot = nullptr;
+    CHECK(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS | RegistryOtherView, &otherRoot) ==
+          ERROR_SUCCESS);
+    CHECK(RegDeleteTreeA(otherRoot, "VesperToolkitTest") == ERROR_SUCCESS);
+    RegCloseKey(otherRoot);
 }
 
 void ResourceChecks()

@@ -39,10 +39,12 @@ struct TRegNode {
     std::vector<std::pair<std::string, std::string>> Values;
     bool DenyOpen = false;
     bool DenyCreate = false;
+    bool DenyWrite = false; // opens for reading only, as machine-wide keys do for a user
 };
 
 struct TRegHandle {
     std::shared_ptr<TRegNode> Node;
+    std::uint32_t Access = RegKeyAllAccess;
 };
 
 struct TTopWindow {
@@ -430,14 +432,34 @@ std::shared_ptr<TRegNode> Child(const std::shared_ptr<TRegNode>& N, const std::s
     return nullptr;
 }
 
-// Walks (and with Create makes) the path; honours the deny marks like a real key's rights.
-std::shared_ptr<TRegNode> Walk(TRegistryRoot R, const std::string& Path, bool Create, bool Checked)
+// The path a view sees: the 32-bit view of the local machine's SOFTWARE tree lies below
+// SOFTWARE\Wow6432Node, as under WoW64; other roots have one tree for both views.
+std::string InView(TRegistryRoot R, const std::string& Path, std::uint32_t View)
+{
+    if ((View & RegKeyViewMask) == 0)
+        View = RegistryOwnView;
+    if (R != TRegistryRoot::LocalMachine || (View & RegKeyViewMask) != RegKeyWow64_32Key)
+        return Path;
+    const std::vector<std::string> parts = SplitPath(Path);
+    if (parts.empty() || Lower(parts[0]) != "software")
+        return Path;
+    std::string mapped = parts[0] + "\\Wow6432Node";
+    for (std::size_t i = 1; i < parts.size(); ++i)
+        mapped += "\\" + parts[i];
+    return mapped;
+}
+
+// Walks (and with Create makes) the path; with Checked honours the keys' rights as the
+// platform does for Access: a key that refuses writing opens only without modifying rights,
+// and no subkey is made below it.
+std::shared_ptr<TRegNode> Walk(TRegistryRoot R, const std::string& Path, bool Create, bool Checked,
+                               std::uint32_t Access = RegKeyAllAccess)
 {
     std::shared_ptr<TRegNode> n = Root(R);
-    for (const std::string& part : SplitPath(Path)) {
+    for (const std::string& part : SplitPath(InView(R, Path, Access))) {
         std::shared_ptr<TRegNode> c = Child(n, part);
         if (!c) {
-            if (!Create || (Checked && (n->DenyCreate || n->DenyOpen)))
+            if (!Create || (Checked && (n->DenyCreate || n->DenyOpen || n->DenyWrite)))
                 return nullptr;
             c = std::make_shared<TRegNode>();
             c->Name = part;
@@ -445,7 +467,7 @@ std::shared_ptr<TRegNode> Walk(TRegistryRoot R, const std::string& Path, bool Cr
         }
         n = c;
     }
-    if (Checked && n->DenyOpen)
+    if (Checked && (n->DenyOpen || (n->DenyWrite && (Access & RegKeyModifyingRights) != 0)))
         return nullptr;
     return n;
 }
@@ -610,13 +632,14 @@ bool PlaceWindow(void* Window, void* InsertAfter, int X, int Y, int Cx, int Cy, 
     return false; // not a window
 }
 
-bool OpenRegistryKey(TRegistryRoot Root, const std::string& Path, bool CanCreate, TRegistryKey& Key)
+bool OpenRegistryKey(TRegistryRoot Root, const std::string& Path, bool CanCreate, std::uint32_t Access,
+                     TRegistryKey& Key)
 {
     ++S().OpenAttempts;
-    std::shared_ptr<TRegNode> n = Walk(Root, Path, CanCreate, true);
+    std::shared_ptr<TRegNode> n = Walk(Root, Path, CanCreate, true, Access);
     if (!n)
         return false;
-    Key = new TRegHandle{n};
+    Key = new TRegHandle{n, Access};
     ++S().OpenKeys;
     return true;
 }
@@ -657,6 +680,8 @@ bool ReadRegistryString(TRegistryKey Key, const std::string& Name, std::string& 
 
 bool WriteRegistryString(TRegistryKey Key, const std::string& Name, const std::string& Value)
 {
+    if (!(static_cast<TRegHandle*>(Key)->Access & RegKeySetValue))
+        return false;
     auto& values = static_cast<TRegHandle*>(Key)->Node->Values;
     for (auto& v : values)
         if (Lower(v.first) == Lower(Name)) {
@@ -827,16 +852,29 @@ void* AddTopWindow(const std::string& Title, const std::string& ClassName)
     return S().TopWindows.back().Identity.get();
 }
 
-void RegistryAddKey(TRegistryRoot R, const std::string& Path) { Walk(R, Path, true, false); }
-void RegistrySetString(TRegistryRoot R, const std::string& Path, const std::string& Name, const std::string& Value)
+void RegistryAddKey(TRegistryRoot R, const std::string& Path, std::uint32_t View) { Walk(R, Path, true, false, View); }
+void RegistrySetString(TRegistryRoot R, const std::string& Path, const std::string& Name, const std::string& Value,
+                       std::uint32_t View)
 {
-    auto n = Walk(R, Path, true, false);
-    TRegHandle h{n};
+    TRegHandle h{Walk(R, Path, true, false, View), RegKeyAllAccess};
     plat::WriteRegistryString(&h, Name, Value);
 }
-void RegistryDenyOpen(TRegistryRoot R, const std::string& Path) { Walk(R, Path, true, false)->DenyOpen = true; }
-void RegistryDenyCreate(TRegistryRoot R, const std::string& Path) { Walk(R, Path, true, false)->DenyCreate = true; }
-bool RegistryKeyExists(TRegistryRoot R, const std::string& Path) { return Walk(R, Path, false, false) != nullptr; }
+void RegistryDenyOpen(TRegistryRoot R, const std::string& Path, std::uint32_t View)
+{
+    Walk(R, Path, true, false, View)->DenyOpen = true;
+}
+void RegistryDenyCreate(TRegistryRoot R, const std::string& Path, std::uint32_t View)
+{
+    Walk(R, Path, true, false, View)->DenyCreate = true;
+}
+void RegistryDenyWrite(TRegistryRoot R, const std::string& Path, std::uint32_t View)
+{
+    Walk(R, Path, true, false, View)->DenyWrite = true;
+}
+bool RegistryKeyExists(TRegistryRoot R, const std::string& Path, std::uint32_t View)
+{
+    return Walk(R, Path, false, false, View) != nullptr;
+}
 int OpenRegistryKeyCount() { return S().OpenKeys; }
 int RegistryOpenAttempts() { return S().OpenAttempts; }
 

@@ -142,14 +142,20 @@ void RecordTextOut(const TTextOutCall& Call);
 void* AddTopWindow(const std::string& Title, const std::string& ClassName = "");
 
 // --- the in-memory registry. Paths are backslash-separated, case-insensitive; subkeys
-// enumerate in insertion order.
-void RegistryAddKey(TRegistryRoot Root, const std::string& Path);
-void RegistrySetString(TRegistryRoot Root, const std::string& Path, const std::string& Name, const std::string& Value);
+// enumerate in insertion order. View is RegKeyWow64_32Key or RegKeyWow64_64Key, 0 for the
+// module's own view (natively the pointer size's): the local machine's SOFTWARE tree has one
+// of each, the 32-bit one below SOFTWARE\Wow6432Node as under WoW64.
+void RegistryAddKey(TRegistryRoot Root, const std::string& Path, std::uint32_t View = 0);
+void RegistrySetString(TRegistryRoot Root, const std::string& Path, const std::string& Name, const std::string& Value,
+                       std::uint32_t View = 0);
 // The key exists but cannot be opened (nor created over).
-void RegistryDenyOpen(TRegistryRoot Root, const std::string& Path);
+void RegistryDenyOpen(TRegistryRoot Root, const std::string& Path, std::uint32_t View = 0);
 // No subkey can be created below the key.
-void RegistryDenyCreate(TRegistryRoot Root, const std::string& Path);
-bool RegistryKeyExists(TRegistryRoot Root, const std::string& Path);
+void RegistryDenyCreate(TRegistryRoot Root, const std::string& Path, std::uint32_t View = 0);
+// The key refuses write access: it opens only for reading, its values cannot be set and no
+// subkey can be created below it.
+void RegistryDenyWrite(TRegistryRoot Root, const std::string& Path, std::uint32_t View = 0);
+bool RegistryKeyExists(TRegistryRoot Root, const std::string& Path, std::uint32_t View = 0);
 // Registry keys opened and not yet closed.
 int OpenRegistryKeyCount();
 // Every request to open or create a key since Reset, whether it succeeded or not.

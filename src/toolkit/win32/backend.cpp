@@ -1068,20 +1068,22 @@ bool PlaceWindow(void* Window, void* InsertAfter, int X, int Y, int Cx, int Cy, 
     return SetWindowPos(static_cast<HWND>(Window), static_cast<HWND>(InsertAfter), X, Y, Cx, Cy, Flags) != 0;
 }
 
-bool OpenRegistryKey(TRegistryRoot Root, const std::string& Path, bool CanCreate, TRegistryKey& Key)
+static_assert(RegKeyRead == KEY_READ && RegKeyWrite == KEY_WRITE && RegKeyAllAccess == KEY_ALL_ACCESS &&
+                  RegKeySetValue == KEY_SET_VALUE && RegKeyCreateSubKey == KEY_CREATE_SUB_KEY &&
+                  RegKeyWow64_32Key == KEY_WOW64_32KEY && RegKeyWow64_64Key == KEY_WOW64_64KEY,
+              "the toolkit's registry rights are the platform's");
+
+bool OpenRegistryKey(TRegistryRoot Root, const std::string& Path, bool CanCreate, std::uint32_t Access,
+                     TRegistryKey& Key)
 {
     std::string path = TrimKeyPath(Path);
     HKEY h = nullptr;
     LONG r;
-    if (CanCreate) {
-        r = RegCreateKeyExA(RootHandle(Root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
-                            nullptr, &h, nullptr);
-    } else {
-        r = RegOpenKeyExA(RootHandle(Root), path.c_str(), 0, KEY_READ | KEY_WRITE, &h);
-        // Machine-wide keys are often read-only to the user; reading is all most callers want.
-        if (r == ERROR_ACCESS_DENIED)
-            r = RegOpenKeyExA(RootHandle(Root), path.c_str(), 0, KEY_READ, &h);
-    }
+    if (CanCreate)
+        r = RegCreateKeyExA(RootHandle(Root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Access, nullptr, &h,
+                            nullptr);
+    else
+        r = RegOpenKeyExA(RootHandle(Root), path.c_str(), 0, Access, &h);
     if (r != ERROR_SUCCESS)
         return false;
     Key = h;

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "bitmap/geometry.h"
+#include "base/geometry.h"
 
 class TCanvas;
 

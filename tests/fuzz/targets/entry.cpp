@@ -21,14 +21,14 @@
 
 #include <unistd.h>
 
+#include "base/headless/files.h"
+#include "entry/module_entry.h"
 #include "filters/line_form.h"
 #include "filters/noise.h"
 #include "filters/ps_rgb_panel.h"
 #include "fuzz_support.h"
-#include "host/module_entry.h"
 #include "host/parameter_block.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/files.h"
 #include "toolkit/headless/headless.h"
 #include "toolkit/stdctrls.h"
 #include "widgets/range_bars.h"

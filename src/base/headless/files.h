@@ -1,0 +1,20 @@
+// Headless file system: drive-letter paths are kept under a root folder, and a folder can be
+// made to refuse new files, or a file to fail its writes, as a user's machine may.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Sets the folder that stands for the root of the drives: "c:\x.bmp" becomes <root>/c/x.bmp.
+// Defaults to $VESPER_DRIVES, else ./drives. The folder for a drive is created on first use.
+void SetHeadlessDriveRoot(const std::string& Root);
+std::string HeadlessDriveRoot();
+
+// The folder of program path Folder ("c:\") refuses new files while the files in it may
+// still be rewritten, like the root of a system drive to a user without elevation: creating
+// a file there fails, and so does moving one in under a name of its own or another's.
+void SetHeadlessFolderRefusesNewFiles(const std::string& Folder, bool Refuses);
+// Each opening of the file at program path Path for writing takes at most Bytes bytes; the
+// writes after them fail. A negative Bytes lifts the limit.
+void SetHeadlessWriteLimit(const std::string& Path, std::int64_t Bytes);
+// Lifts every refusal and write limit.
+void ClearHeadlessFileRules();

@@ -1,0 +1,13 @@
+#include "base/system_colors.h"
+
+// The classic Windows defaults, so headless pictures match a plain Windows desktop.
+std::uint32_t SystemColorRGB(int Index)
+{
+    static const std::uint32_t table[31] = {
+        0xC8C8C8, 0x000000, 0xD1B499, 0xDBCDBF, 0xF0F0F0, 0xFFFFFF, 0x646464, 0x000000,
+        0x000000, 0x000000, 0xB4B4B4, 0xFCF7F4, 0xABABAB, 0xFF9933, 0xFFFFFF, 0xF0F0F0,
+        0xA0A0A0, 0x6D6D6D, 0x000000, 0x000000, 0xFFFFFF, 0x696969, 0xE3E3E3, 0x000000,
+        0xE1FFFF, 0x000000, 0xCC6600, 0xEAD1B9, 0xF2E4D7, 0xFF9933, 0xF0F0F0,
+    };
+    return Index >= 0 && Index < 31 ? table[Index] : 0;
+}

@@ -1,3 +1,0 @@
-#include "toolkit/streams.h"
-
-std::string PlatformPath(const std::string& Path) { return Path; }

@@ -1,5 +1,0 @@
-#include "toolkit/system_colors.h"
-
-#include <windows.h>
-
-std::uint32_t SystemColorRGB(int Index) { return static_cast<std::uint32_t>(GetSysColor(Index)); }

@@ -1,0 +1,4 @@
+#include "bitmap/core.h"
+#include "base/ground.h"
+
+#include "widgets/view.h"

@@ -1,0 +1,3 @@
+#pragma once
+#include "bitmap/core.h"
+#include "base/ground.h"
