@@ -1,6 +1,9 @@
 #include "filters/line_form.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -166,10 +169,12 @@ void TLineForm::Button2Click(TObject*) { SetModalResult(mrCancel); }
 void TLineForm::RGBPanel1MouseDown(TObject*, TMouseButton, TShiftState, int X, int Y)
 {
     const TBitmap32* buffer = RGBPanel->Buffer();
+    const TPoint o = RGBPanel->BufferOrigin();
+    const int x = X - o.X, y = Y - o.Y;
     // The press lies on the panel, but its buffer may be smaller before the first paint.
-    if (X < 0 || Y < 0 || X >= buffer->Width() || Y >= buffer->Height())
+    if (x < 0 || y < 0 || x >= buffer->Width() || y >= buffer->Height())
         return;
-    const TColor32 picked = *buffer->PixelPointer(X, Y);
+    const TColor32 picked = *buffer->PixelPointer(x, y);
     Image->Bitmap()->PenColor =
         (picked & 0x00FFFFFFu) | (static_cast<TColor32>(barOpacity->Position() & 0xFF) << 24);
 }
@@ -232,11 +237,20 @@ void TLineForm::DrawTo(int X, int Y)
 {
     const TPoint p = Image->PointToBitmap(TPoint{X, Y});
     TBitmap32* preview = Image->Bitmap();
+    const TPoint from = preview->PenPos;
     const bool smooth = FParameters ? FParameters->Antialiased != 0 : chkAntialias->Checked();
     if (smooth)
         preview->LineToSmooth(p.X, p.Y);
     else
         preview->LineToBlended(p.X, p.Y);
+    if (from == p)
+        return; // nothing was drawn
+    // The image control does not watch its bitmap: the segment's pixels (with the smooth
+    // line's neighbours one pixel across it) are shown again at once. Wide arithmetic: the
+    // points may lie anywhere.
+    auto lo = [](int a, int b) { return static_cast<int>(std::max<std::int64_t>(std::min(a, b) - 1LL, INT_MIN)); };
+    auto hi = [](int a, int b) { return static_cast<int>(std::min<std::int64_t>(std::max(a, b) + 2LL, INT_MAX)); };
+    Image->BitmapAreaChanged(TRect{lo(from.X, p.X), lo(from.Y, p.Y), hi(from.X, p.X), hi(from.Y, p.Y)});
 }
 
 void TLineForm::ImageMouseDown(TObject*, TMouseButton, TShiftState, int X, int Y, TCustomLayer*)

@@ -39,20 +39,22 @@ void RegisterNoiseFormResource()
 #endif
 }
 
-void PaintCheckerboard(TBitmap32& Buffer)
+void PaintCheckerboard(TBitmap32& Buffer, TPoint Origin)
 {
-    const int w = Buffer.Width(), h = Buffer.Height();
-    if (w <= 0 || h <= 0)
+    TRect c;
+    if (!IntersectRects(c, Buffer.ClipRect(), Buffer.BoundsRect()) || RectIsEmpty(c))
         return;
-    // Row A starts white, row B grey; odd tile rows take A, so the corner tile is grey.
+    const int w = c.Right - c.Left;
+    // Row A starts white, row B grey; odd tile rows take A, so the corner tile is grey. The
+    // rows hold the clipped columns, their tiles counted from the view's corner.
     std::vector<TColor32> rowA(static_cast<std::size_t>(w)), rowB(static_cast<std::size_t>(w));
     for (int i = 0; i < w; ++i) {
-        const bool white = ((i >> 3) & 1) == 0;
+        const bool white = (((c.Left + i + Origin.X) >> 3) & 1) == 0;
         rowA[static_cast<std::size_t>(i)] = white ? CheckerWhite : CheckerGrey;
         rowB[static_cast<std::size_t>(i)] = white ? CheckerGrey : CheckerWhite;
     }
-    for (int y = 0; y < h; ++y)
-        MoveColorRun(((y >> 3) & 1) == 1 ? rowA.data() : rowB.data(), Buffer.RowPointer(y), w);
+    for (int y = c.Top; y < c.Bottom; ++y)
+        MoveColorRun((((y + Origin.Y) >> 3) & 1) == 1 ? rowA.data() : rowB.data(), Buffer.PixelPointer(c.Left, y), w);
 }
 
 TNoiseForm::TNoiseForm(TComponent* AOwner) : TForm(AOwner)
@@ -269,7 +271,7 @@ void TNoiseForm::StretchFilterChange(TObject*)
 void TNoiseForm::ImgViewPaintStage(TObject*, TBitmap32* Buffer, const TRect&, std::uint32_t)
 {
     if (Buffer)
-        PaintCheckerboard(*Buffer);
+        PaintCheckerboard(*Buffer, ImgView->BufferOrigin());
 }
 
 void TNoiseForm::BitmapChanged(TObject*) { ImgView->Invalidate(); }

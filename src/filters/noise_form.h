@@ -30,10 +30,12 @@ extern const char* const EditorPathErrorMessage;     // shown when the editor's 
 // The name of the stored form description.
 extern const char* const NoiseFormResourceName;      // "TNOISEFORM"
 
-// The checkerboard behind the preview: 8 x 8 tiles, grey (0xFFB0B0B0) at the top-left corner.
+// The checkerboard behind the preview: 8 x 8 tiles, grey (0xFFB0B0B0) at the top-left corner
+// of the view. Origin is the view pixel the buffer holds at its top-left corner (the view's
+// BufferOrigin); only the buffer's clip rectangle is painted.
 constexpr std::uint32_t CheckerWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t CheckerGrey = 0xFFB0B0B0u;
-void PaintCheckerboard(TBitmap32& Buffer);
+void PaintCheckerboard(TBitmap32& Buffer, TPoint Origin = TPoint{});
 
 // Makes the stored description reachable by name where the platform has no module
 // resources (natively); on Windows it is the module's RCDATA resource. Idempotent.

@@ -194,6 +194,12 @@ void TPSRGBPanel::TransientBevel(int X1, int Y1, int X2, int Y2, int Contrast)
     FinishColorOps();
 }
 
+TRect TPSRGBPanel::BufferArea()
+{
+    const TRect vp = ViewportRect();
+    return TRect{0, 0, std::max(vp.Right - vp.Left, 0), std::max(vp.Bottom - vp.Top, 0)};
+}
+
 void TPSRGBPanel::RenderBuffer()
 {
     if (!FTablesValid)
@@ -293,5 +299,9 @@ void RegisterRGBPanelKind()
                                         {"bsTransient", static_cast<int>(TBevelStyle::bsTransient)},
                                         {"bsFrame", static_cast<int>(TBevelStyle::bsFrame)}})));
                                })
-        .Event<TPSRGBPanel, TMouseEvent>("OnMouseDown", &TPSRGBPanel::OnMouseDown);
+        .Event<TPSRGBPanel, TMouseEvent>("OnMouseDown", &TPSRGBPanel::OnMouseDown)
+        .Publish({"Align", "Anchors", "BevelContrast", "BevelSize", "ColorFrom", "ColorTo", "Saturation",
+                  "Constraints", "GradType", "FlipGradient", "BevelStyle", "Cursor", "ParentShowHint", "PopupMenu",
+                  "ShowHint", "Visible", "OnClick", "OnDblClick", "OnDragDrop", "OnDragOver", "OnMouseDown",
+                  "OnMouseMove", "OnMouseUp", "OnResize"});
 }

@@ -51,6 +51,8 @@ public:
     void TransientBevel(int X1, int Y1, int X2, int Y2, int Contrast);
 
 protected:
+    // The whole control: the owner reads the buffer at points the user clicks.
+    TRect BufferArea() override;
     void RenderBuffer() override;
     void Resize() override;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bitmap/low_level.h"
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
 #include "toolkit/platform.h"
@@ -50,6 +51,7 @@ void TControl::SetParent(TWinControl* AParent)
         FParent->RemoveControl(this);
     if (AParent) {
         AParent->InsertControl(this);
+        TakeAnchorRules();
         if (FParentColor)
             ParentColorChanged();
         if (FParentFont)
@@ -72,6 +74,21 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
 {
     AWidth = std::max(AWidth, 0);
     AHeight = std::max(AHeight, 0);
+    if ((AWidth != FWidth || AHeight != FHeight) && !CanResize(AWidth, AHeight)) {
+        AWidth = FWidth;
+        AHeight = FHeight;
+    }
+    if (FConstraints.MaxWidth > 0)
+        AWidth = std::min(AWidth, FConstraints.MaxWidth);
+    if (FConstraints.MaxHeight > 0)
+        AHeight = std::min(AHeight, FConstraints.MaxHeight);
+    AWidth = std::max({AWidth, FConstraints.MinWidth, 0});
+    AHeight = std::max({AHeight, FConstraints.MinHeight, 0});
+    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) {
+        if (!FAnchoring)
+            TakeAnchorRules();
+        return;
+    }
     if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight)
         return;
     bool resized = AWidth != FWidth || AHeight != FHeight;
@@ -81,6 +98,8 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
     FTop = ATop;
     FWidth = AWidth;
     FHeight = AHeight;
+    if (!FAnchoring)
+        TakeAnchorRules();
     if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
         w->WindowImpl().BoundsChanged();
     if (resized)
@@ -124,6 +143,46 @@ TPoint TControl::ScreenToClient(TPoint P) const
 {
     TPoint o = ClientOrigin();
     return TPoint{P.X - o.X, P.Y - o.Y};
+}
+
+void TControl::SetAnchors(TAnchors Value)
+{
+    FAnchors = Value & (akLeft | akTop | akRight | akBottom);
+    TakeAnchorRules();
+}
+
+void TControl::SetConstraints(const TSizeConstraints& Value)
+{
+    FConstraints = Value;
+    SetBounds(FLeft, FTop, FWidth, FHeight);
+}
+
+void TControl::TakeAnchorRules()
+{
+    FAnchorBounds = BoundsRect();
+    FAnchorParentSize = FParent ? TSize{FParent->ClientWidth(), FParent->ClientHeight()} : TSize{-1, -1};
+}
+
+TRect TControl::AnchoredBounds(TSize ParentClient) const
+{
+    TRect r = FAnchorBounds;
+    if (FAnchorParentSize.cx < 0)
+        return r;
+    // One axis: near and far anchors give the edges that keep their distance.
+    auto follow = [](int& Lo, int& Hi, int Delta, bool Near, bool Far) {
+        if (Near && Far)
+            Hi += Delta;
+        else if (Far) {
+            Lo += Delta;
+            Hi += Delta;
+        } else if (!Near) {
+            Lo += Delta / 2;
+            Hi += Delta / 2;
+        }
+    };
+    follow(r.Left, r.Right, ParentClient.cx - FAnchorParentSize.cx, FAnchors & akLeft, FAnchors & akRight);
+    follow(r.Top, r.Bottom, ParentClient.cy - FAnchorParentSize.cy, FAnchors & akTop, FAnchors & akBottom);
+    return r;
 }
 
 void TControl::SetAlign(TAlign Value)
@@ -266,6 +325,27 @@ void TControl::Invalidate()
         FParent->Invalidate();
 }
 
+void TControl::InvalidateRect(const TRect&)
+{
+    // Drawn by its parent, which is repainted whole as for Invalidate.
+    Invalidate();
+}
+
+TRect TControl::VisibleRect() const
+{
+    // Screen coordinates of the control's own area, cut by each parent's client area in turn.
+    const TPoint o = TControl::ClientOrigin();
+    TRect r{o.X, o.Y, o.X + FWidth, o.Y + FHeight};
+    for (const TWinControl* p = FParent; p; p = p->Parent()) {
+        const TPoint c = p->ClientOrigin();
+        const TRect client{c.X, c.Y, c.X + p->ClientWidth(), c.Y + p->ClientHeight()};
+        if (!IntersectRects(r, r, client) || RectIsEmpty(r))
+            return TRect{};
+    }
+    OffsetRectBy(r, -o.X, -o.Y);
+    return r;
+}
+
 void TControl::Update()
 {
     if (FParent)
@@ -289,7 +369,11 @@ void TControl::Dispatch(TControlMessage& M)
 {
     try {
         switch (M.Kind) {
-        case TMessageKind::MouseDown: MouseDown(M.Button, M.Shift, M.X, M.Y); break;
+        case TMessageKind::MouseDown:
+            if ((M.Shift & ssDouble) && M.Button == mbLeft && (FControlStyle & csDoubleClicks))
+                DblClick();
+            MouseDown(M.Button, M.Shift, M.X, M.Y);
+            break;
         case TMessageKind::MouseUp: MouseUp(M.Button, M.Shift, M.X, M.Y); break;
         case TMessageKind::MouseMove: MouseMove(M.Shift, M.X, M.Y); break;
         case TMessageKind::MouseEnter: MouseEnter(); break;
@@ -320,6 +404,10 @@ void TControl::Dispatch(TControlMessage& M)
             if (M.Canvas)
                 PaintControl(*M.Canvas);
             break;
+        case TMessageKind::EraseBackground:
+            if (auto* w = dynamic_cast<TWinControl*>(this))
+                M.Handled = w->EraseBackground(M.Rect);
+            break;
         case TMessageKind::Click: Click(); break;
         case TMessageKind::Select: UserSelect(M.Index); break;
         case TMessageKind::Close:
@@ -337,6 +425,20 @@ void TControl::Click()
 {
     if (OnClick)
         OnClick(this);
+}
+
+void TControl::DblClick()
+{
+    if (OnDblClick)
+        OnDblClick(this);
+}
+
+bool TControl::CanResize(int& NewWidth, int& NewHeight)
+{
+    bool resize = true;
+    if (OnCanResize)
+        OnCanResize(this, NewWidth, NewHeight, resize);
+    return resize;
 }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
@@ -374,6 +476,10 @@ bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos)
     bool handled = false;
     if (OnMouseWheel)
         OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+    if (!handled && WheelDelta < 0 && OnMouseWheelDown)
+        OnMouseWheelDown(this, Shift, MousePos, handled);
+    else if (!handled && WheelDelta > 0 && OnMouseWheelUp)
+        OnMouseWheelUp(this, Shift, MousePos, handled);
     return handled;
 }
 
@@ -541,6 +647,21 @@ void TWinControl::Realign()
         place(alLeft, [](TControl* a, TControl* b) { return a->Left() < b->Left(); });
         place(alRight, [](TControl* a, TControl* b) { return a->Left() + a->Width() > b->Left() + b->Width(); });
         place(alClient, [](TControl*, TControl*) { return false; });
+        // Unaligned children follow the edges they are anchored to.
+        const TSize client{ClientWidth(), ClientHeight()};
+        for (TControl* c : FControls) {
+            if (c->Align() != alNone || c->Anchors() == (akLeft | akTop) || c->FAnchorParentSize.cx < 0)
+                continue;
+            const TRect b = c->AnchoredBounds(client);
+            c->FAnchoring = true;
+            try {
+                c->SetBounds(b.Left, b.Top, b.Width(), b.Height());
+            } catch (...) {
+                c->FAnchoring = false;
+                throw;
+            }
+            c->FAnchoring = false;
+        }
     } catch (...) {
         FAligning = false;
         throw;
@@ -653,6 +774,14 @@ void TWinControl::Invalidate()
     if (FImpl)
         FImpl->Invalidate();
 }
+
+void TWinControl::InvalidateRect(const TRect& R)
+{
+    if (FImpl && !RectIsEmpty(R))
+        FImpl->InvalidateRect(R);
+}
+
+bool TWinControl::EraseBackground(const TRect&) { return true; }
 
 void TWinControl::Update()
 {

@@ -16,6 +16,16 @@ class TForm;
 class IWindowImpl;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+// The parent's edges a control without alignment keeps its distance to when the parent's
+// client area changes size; anchored to both or neither edge of a side, it stretches or
+// keeps its middle.
+using TAnchors = unsigned;
+constexpr TAnchors akLeft = 0x1, akTop = 0x2, akRight = 0x4, akBottom = 0x8;
+// Limits of a control's size; 0 is no limit.
+struct TSizeConstraints {
+    int MinWidth = 0, MinHeight = 0, MaxWidth = 0, MaxHeight = 0;
+    friend bool operator==(const TSizeConstraints&, const TSizeConstraints&) = default;
+};
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
@@ -37,12 +47,26 @@ using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, i
 using TMouseWheelEvent = std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
 using TKeyEvent = std::function<void(TObject* Sender, std::uint16_t& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
+using TMouseWheelUpDownEvent = std::function<void(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled)>;
+using TCanResizeEvent = std::function<void(TObject* Sender, int& NewWidth, int& NewHeight, bool& Resize)>;
+
+// Control style flags the toolkit acts on.
+using TControlStyle = unsigned;
+// A double click raises OnDblClick (before the press it also is).
+constexpr TControlStyle csDoubleClicks = 0x1;
+// The control paints every pixel of its area: the platform does not fill it with the
+// control's colour first.
+constexpr TControlStyle csOpaque = 0x2;
+
+// The platform's dialog codes: which keys a focused window asks to have rather than leave to
+// the dialog's own keyboard handling.
+constexpr unsigned DlgWantArrows = 0x1, DlgWantTab = 0x2, DlgWantAllKeys = 0x4, DlgWantChars = 0x80;
 
 // What a back end delivers to a control. Mouse positions are in the control's client
 // coordinates.
 enum class TMessageKind {
     MouseDown, MouseUp, MouseMove, MouseEnter, MouseLeave, MouseWheel,
-    KeyDown, KeyUp, Char, Paint, Click, Select, Close, Resize
+    KeyDown, KeyUp, Char, Paint, EraseBackground, Click, Select, Close, Resize
 };
 
 struct TControlMessage {
@@ -55,7 +79,8 @@ struct TControlMessage {
     char Char = 0;
     int Index = -1;        // Select: the item the user picked
     TCanvas* Canvas = nullptr; // Paint: where to draw (the back end owns it)
-    bool Handled = false;  // MouseWheel: set when a handler took the wheel
+    TRect Rect;            // EraseBackground: the area to erase, canvas coordinates
+    bool Handled = false;  // MouseWheel, EraseBackground: set when the control took it
 };
 
 class TControl;
@@ -101,6 +126,11 @@ public:
 
     TAlign Align() const { return FAlign; }
     void SetAlign(TAlign Value);
+    TAnchors Anchors() const { return FAnchors; }
+    void SetAnchors(TAnchors Value);
+    const TSizeConstraints& Constraints() const { return FConstraints; }
+    // The present size is brought within the new limits at once.
+    void SetConstraints(const TSizeConstraints& Value);
     bool Visible() const { return FVisible; }
     void SetVisible(bool Value);
     void Show() { SetVisible(true); }
@@ -126,6 +156,16 @@ public:
 
     // Marks the control for repainting; the back end sends a paint message later.
     virtual void Invalidate();
+    // Marks only R (canvas coordinates of the control) for repainting, without erasing.
+    virtual void InvalidateRect(const TRect& R);
+    // The part of (0, 0, Width, Height) that its parents' client areas leave visible, in the
+    // control's own coordinates; all of it for a control without a parent. Empty when
+    // nothing of it can show.
+    TRect VisibleRect() const;
+    TControlStyle ControlStyle() const { return FControlStyle; }
+    void SetControlStyle(TControlStyle Value) { FControlStyle = Value; }
+    // What the platform fills the control with before it paints (unless csOpaque).
+    virtual TColor BackgroundColor() const { return FColor; }
     // Repaints now when a repaint is pending.
     virtual void Update();
     virtual void Repaint() { Invalidate(); Update(); }
@@ -149,10 +189,17 @@ public:
     TNotifyEvent OnMouseEnter;
     TNotifyEvent OnMouseLeave;
     TMouseWheelEvent OnMouseWheel;
+    // A wheel turn nobody took through OnMouseWheel: towards the user, or away.
+    TMouseWheelUpDownEvent OnMouseWheelDown;
+    TMouseWheelUpDownEvent OnMouseWheelUp;
+    TNotifyEvent OnDblClick;
+    // Asked before every change of size; may change the new size or refuse it.
+    TCanResizeEvent OnCanResize;
 
 protected:
     friend class TWinControl;
     virtual void Click();
+    virtual void DblClick();
     virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
     virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
     virtual void MouseMove(TShiftState Shift, int X, int Y);
@@ -173,6 +220,8 @@ protected:
     virtual void TextChanged() { AdjustSize(); Invalidate(); }
     virtual void VisibleChanged();
     virtual void EnabledChanged() { Invalidate(); }
+    // Before a change of size: raises OnCanResize; false keeps the present size.
+    virtual bool CanResize(int& NewWidth, int& NewHeight);
     // With AutoSize on, the size the control wants; returns false when it has no preference.
     virtual bool CanAutoSize(int& NewWidth, int& NewHeight);
     void AdjustSize();
@@ -185,6 +234,17 @@ protected:
 private:
     TWinControl* FParent = nullptr;
     TAlign FAlign = alNone;
+    TAnchors FAnchors = akLeft | akTop;
+    TSizeConstraints FConstraints;
+    // The bounds and the parent's client size the anchors are counted from: taken whenever
+    // the control is placed otherwise than by its anchors.
+    TRect FAnchorBounds;
+    TSize FAnchorParentSize{-1, -1};
+    bool FAnchoring = false;
+    friend class TWinControl;
+    void TakeAnchorRules();
+    // Where the anchors put the control in a parent client area of the given size.
+    TRect AnchoredBounds(TSize ParentClient) const;
     bool FVisible = true;
     bool FEnabled = true;
     std::string FCaption;
@@ -195,6 +255,7 @@ private:
     int FCursor = crDefault;
     bool FAutoSize = false;
     bool FAdjustingSize = false;
+    TControlStyle FControlStyle = csDoubleClicks;
 };
 
 // The kinds of platform window a control asks its back end for.
@@ -246,7 +307,14 @@ public:
     virtual TWindowKind WindowKind() const { return TWindowKind::Custom; }
 
     void Invalidate() override;
+    void InvalidateRect(const TRect& R) override;
     void Update() override;
+    // The platform's erase-background message for ClipRect (canvas coordinates); true when
+    // the control took it. Base: true, the paint fills the background itself.
+    virtual bool EraseBackground(const TRect& ClipRect);
+    // The keys the control wants while focused (Dlg* flags). Base: characters only; arrows,
+    // Tab, Enter and Escape stay with the dialog.
+    virtual unsigned DialogCode() const { return DlgWantChars; }
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
     TKeyEvent OnKeyDown;

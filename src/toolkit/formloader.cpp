@@ -86,7 +86,34 @@ void RegisterStandardKinds()
         .Event<TControl>("OnMouseMove", &TControl::OnMouseMove)
         .Event<TControl>("OnMouseEnter", &TControl::OnMouseEnter)
         .Event<TControl>("OnMouseLeave", &TControl::OnMouseLeave)
-        .Event<TControl>("OnMouseWheel", &TControl::OnMouseWheel);
+        .Property<TControl>("Anchors", [](TControl& c, const TFormProperty& p) {
+            c.SetAnchors(p.AsSet({{"akLeft", akLeft}, {"akTop", akTop}, {"akRight", akRight}, {"akBottom", akBottom}}));
+        })
+        .Property<TControl>("Constraints.MinWidth", [](TControl& c, const TFormProperty& p) {
+            TSizeConstraints k = c.Constraints();
+            k.MinWidth = p.AsCoordinate();
+            c.SetConstraints(k);
+        })
+        .Property<TControl>("Constraints.MinHeight", [](TControl& c, const TFormProperty& p) {
+            TSizeConstraints k = c.Constraints();
+            k.MinHeight = p.AsCoordinate();
+            c.SetConstraints(k);
+        })
+        .Property<TControl>("Constraints.MaxWidth", [](TControl& c, const TFormProperty& p) {
+            TSizeConstraints k = c.Constraints();
+            k.MaxWidth = p.AsCoordinate();
+            c.SetConstraints(k);
+        })
+        .Property<TControl>("Constraints.MaxHeight", [](TControl& c, const TFormProperty& p) {
+            TSizeConstraints k = c.Constraints();
+            k.MaxHeight = p.AsCoordinate();
+            c.SetConstraints(k);
+        })
+        .Event<TControl>("OnMouseWheel", &TControl::OnMouseWheel)
+        .Event<TControl>("OnMouseWheelDown", &TControl::OnMouseWheelDown)
+        .Event<TControl>("OnMouseWheelUp", &TControl::OnMouseWheelUp)
+        .Event<TControl>("OnDblClick", &TControl::OnDblClick)
+        .Event<TControl>("OnCanResize", &TControl::OnCanResize);
 
     Add("TWinControl", "TControl", nullptr)
         .Property<TWinControl>("BorderWidth", [](TWinControl& c, const TFormProperty& p) { c.SetBorderWidth(p.AsCoordinate()); })
@@ -277,9 +304,32 @@ void BuildChildren(TForm& Form, TWinControl& Parent, const TFormNode& Node, std:
 
 std::string TControlKind::Key(const std::string& S) { return Lower(S); }
 
+TControlKind& TControlKind::Publish(std::initializer_list<const char*> Names)
+{
+    FPublished.clear();
+    for (const char* n : Names)
+        FPublished.push_back(Key(n));
+    return *this;
+}
+
+bool TControlKind::Published(const std::string& K) const
+{
+    const std::string head = K.substr(0, K.find('.'));
+    for (const char* always : {"left", "top", "width", "height", "bounds", "tag"})
+        if (head == always)
+            return true;
+    // The nearest kind with a list decides.
+    for (const TControlKind* kind = this; kind; kind = kind->FBase)
+        if (!kind->FPublished.empty())
+            return std::find(kind->FPublished.begin(), kind->FPublished.end(), head) != kind->FPublished.end();
+    return true;
+}
+
 const TControlKind::TSetter* TControlKind::FindProperty(const std::string& PropName) const
 {
     std::string k = Key(PropName);
+    if (!Published(k))
+        return nullptr;
     for (const TControlKind* kind = this; kind; kind = kind->FBase) {
         auto it = kind->FSetters.find(k);
         if (it != kind->FSetters.end())
@@ -291,6 +341,8 @@ const TControlKind::TSetter* TControlKind::FindProperty(const std::string& PropN
 const TControlKind::TBinder* TControlKind::FindEvent(const std::string& EventName) const
 {
     std::string k = Key(EventName);
+    if (!Published(k))
+        return nullptr;
     for (const TControlKind* kind = this; kind; kind = kind->FBase) {
         auto it = kind->FBinders.find(k);
         if (it != kind->FBinders.end())

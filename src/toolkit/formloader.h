@@ -14,9 +14,11 @@
 #pragma once
 #include <any>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "toolkit/controls.h"
 #include "toolkit/formdesc.h"
@@ -76,7 +78,14 @@ public:
         return *this;
     }
 
-    // Searches this kind, then its bases; null when none has it.
+    // The names a stored form may give controls of this kind (and of kinds derived from it
+    // that publish nothing of their own), inherited setters included: the others are
+    // refused as unknown. A dotted name is published with its first part ("Bitmap" takes
+    // "Bitmap.StretchFilter"); Left, Top, Width, Height, Bounds and Tag always are. Without
+    // a list everything registered on the kind and its bases is published.
+    TControlKind& Publish(std::initializer_list<const char*> Names);
+
+    // Searches this kind, then its bases; null when none has it or it is not published.
     const TSetter* FindProperty(const std::string& PropName) const;
     const TBinder* FindEvent(const std::string& EventName) const;
 
@@ -93,8 +102,10 @@ private:
     std::string FName;
     const TControlKind* FBase;
     TCreateProc FCreate;
+    bool Published(const std::string& Key) const;
     std::map<std::string, TSetter> FSetters;
     std::map<std::string, TBinder> FBinders;
+    std::vector<std::string> FPublished;
 };
 
 // Registers a kind (or returns the one registered under Name, whose creator is replaced).

@@ -106,6 +106,9 @@ public:
 
     // The platform drawing context: HDC on Windows; headless, the TBitmap32 drawn on.
     virtual void* Handle() const = 0;
+    // The area drawing can reach now (a paint's update area, a bitmap's bounds), canvas
+    // coordinates.
+    virtual TRect ClipRect() const = 0;
     virtual TColor Pixel(int X, int Y) const = 0;
     virtual void SetPixel(int X, int Y, TColor Color) = 0;
     // Fills with Brush (right and bottom exclusive).

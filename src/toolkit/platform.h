@@ -31,6 +31,8 @@ public:
     virtual void StateChanged() = 0;
     // Marks the whole window for a paint message.
     virtual void Invalidate() = 0;
+    // Marks R (client coordinates of the window) for a paint message, without erasing.
+    virtual void InvalidateRect(const TRect& R) = 0;
     // Delivers a pending paint now.
     virtual void Update() = 0;
     virtual std::uint32_t Style() const = 0;
@@ -95,6 +97,8 @@ TWinControl* CaptureControl();
 // The application-wide cursor (crDefault restores the control's own).
 void SetCursor(int CursorId);
 int CurrentCursor();
+// Where the mouse pointer is now, in screen coordinates.
+TPoint CursorPos();
 
 // --- forms
 // Non-client hit-test code of the bottom-right sizing corner (the platform's value).
@@ -112,6 +116,8 @@ int ScreenWidth();
 int ScreenHeight();
 // Bits per pixel times planes of the display.
 int ScreenDepth();
+// Height of the system's horizontal scroll bar (the width of a vertical one), in pixels.
+int HorzScrollBarHeight();
 TSize TextExtent(const TFont& Font, const std::string& Text);
 
 // --- dialogs, shell and other programs' windows

@@ -194,6 +194,11 @@ void TLabel::SetLayout(TTextLayout Value)
     Invalidate();
 }
 
+TColor TLabel::BackgroundColor() const
+{
+    return FTransparent && Parent() ? Parent()->Color() : Color();
+}
+
 void TLabel::SetTransparent(bool Value)
 {
     if (Value == FTransparent)

@@ -50,6 +50,8 @@ public:
     void SetLayout(TTextLayout Value);
     bool Transparent() const { return FTransparent; }
     void SetTransparent(bool Value);
+    // A transparent label shows its parent's colour behind the text.
+    TColor BackgroundColor() const override;
     bool CanFocus() const override { return false; }
     // The caption's lines laid out in the client area, as painting places them.
     std::vector<TRect> LineRects() const;

@@ -56,6 +56,11 @@ TPSCustomImgView32::~TPSCustomImgView32()
     FScrollBars = nullptr;
 }
 
+int TPSCustomImgView32::Thickness() const
+{
+    return FBarThickness > 0 ? FBarThickness : plat::HorzScrollBarHeight();
+}
+
 TRect TPSCustomImgView32::ViewportRect()
 {
     int s = Thickness();

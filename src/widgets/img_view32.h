@@ -6,10 +6,6 @@
 
 enum TSizeGripStyle { sgAuto = 0, sgNone = 1, sgAlways = 2 };
 
-// Thickness of the bars when none is set: the platform's horizontal scroll bar height at
-// 96 dpi (the toolkit has no metrics query).
-constexpr int DefaultScrollBarHeight = 17;
-
 class TPSCustomImgView32;
 
 // The appearance of both bars as one group, plus their step and thickness.
@@ -41,6 +37,7 @@ public:
     TIVScrollProperties* ScrollBars() const { return FScrollBars; }
     // Assigning a whole group is not supported: raises the cannot-assign error.
     void SetScrollBars(TPersistent* Value);
+    // 0: the system's horizontal scroll bar height.
     int BarThickness() const { return FBarThickness; }
     void SetBarThickness(int Value) { FBarThickness = Value; }
     TSizeGripStyle SizeGrip() const { return FSizeGrip; }
@@ -74,7 +71,7 @@ protected:
     void MouseMove(TShiftState Shift, int X, int Y) override;
 
 private:
-    int Thickness() const { return FBarThickness > 0 ? FBarThickness : DefaultScrollBarHeight; }
+    int Thickness() const;
     TCustomRangeBar* FHorzBar = nullptr;
     TCustomRangeBar* FVertBar = nullptr;
     bool FCentered = true;

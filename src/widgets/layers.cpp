@@ -429,7 +429,11 @@ void TBitmapLayer::Paint(TBitmap32* Buffer)
 {
     if (FBitmap->IsEmpty())
         return;
-    const TRect dst = FloatRectToRect(ControlArea(), rrNearest);
+    TRect dst = FloatRectToRect(ControlArea(), rrNearest);
+    if (Collection()) {
+        const TPoint o = Collection()->BufferOrigin();
+        OffsetRectBy(dst, -o.X, -o.Y);
+    }
     ScaledTransfer(Buffer, dst, Buffer->ClipRect(), FBitmap, FBitmap->BoundsRect(), FBitmap->StretchFilter(),
                    FBitmap->DrawMode(), FBitmap->OnPixelCombine);
 }

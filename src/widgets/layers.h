@@ -95,6 +95,11 @@ public:
     TImageTransform* ImageTransform() const { return FImageTransform; }
     void SetImageTransform(TImageTransform* Value) { FImageTransform = Value; }
     TCustomLayer* CapturingLayer() const { return FCapturingLayer; }
+    // The control pixel that the buffer the layers are painted into holds at its top-left
+    // corner: the owner's buffer may cover only the part of the control that shows. Layers
+    // paint at their control area moved by minus this; (0, 0) by default.
+    TPoint BufferOrigin() const { return FBufferOrigin; }
+    void SetBufferOrigin(TPoint Value) { FBufferOrigin = Value; }
 
     TNotifyEvent OnChanging; // the first update bracket opens
     TNotifyEvent OnChange;   // the last update bracket closes
@@ -114,6 +119,7 @@ private:
     TImageTransform* FImageTransform = nullptr;
     TCustomLayer* FCapturingLayer = nullptr;
     int FUpdateCount = 0;
+    TPoint FBufferOrigin;
 };
 
 class TCustomLayer : public TPersistent {

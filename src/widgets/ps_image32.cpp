@@ -73,9 +73,11 @@ TPSCustomPaintBox32::TPSCustomPaintBox32(TComponent* AOwner) : TCustomControl(AO
 {
     // The buffer never reports changes: it is redrawn and shown by this control alone.
     FBuffer->BeginUpdate();
-    // Set directly: the buffer is fitted at the first paint or resize.
+    // Set directly: the buffer is fitted when a paint first needs it.
     FWidth = 192;
     FHeight = 192;
+    // Every pixel is painted from the buffer: the platform must not fill the control first.
+    SetControlStyle(csOpaque | csDoubleClicks);
 }
 
 TPSCustomPaintBox32::~TPSCustomPaintBox32()
@@ -86,10 +88,23 @@ TPSCustomPaintBox32::~TPSCustomPaintBox32()
 
 TRect TPSCustomPaintBox32::ViewportRect() { return TRect{0, 0, Width(), Height()}; }
 
-void TPSCustomPaintBox32::FitBuffer()
+TRect TPSCustomPaintBox32::BufferArea()
 {
     const TRect vp = ViewportRect();
-    const int newW = std::max(vp.Right - vp.Left, 0), newH = std::max(vp.Bottom - vp.Top, 0);
+    const TRect extent{0, 0, std::max(vp.Right - vp.Left, 0), std::max(vp.Bottom - vp.Top, 0)};
+    if (!Parent())
+        return extent; // nothing hides any of it
+    TRect r;
+    if (!IntersectRects(r, extent, VisibleRect()) || RectIsEmpty(r))
+        return TRect{};
+    return r;
+}
+
+void TPSCustomPaintBox32::FitBuffer()
+{
+    const TRect need = BufferArea();
+    const int newW = std::max(need.Right - need.Left, 0), newH = std::max(need.Bottom - need.Top, 0);
+    const TPoint origin = newW > 0 && newH > 0 ? TPoint{need.Left, need.Top} : FBufferOrigin;
     auto fit = [this](int current, int wanted) {
         if (current < wanted)
             current = wanted + FBufferMargin;
@@ -98,27 +113,38 @@ void TPSCustomPaintBox32::FitBuffer()
         return std::max(current, 1);
     };
     const int w = fit(FBuffer->Width(), newW), h = fit(FBuffer->Height(), newH);
-    if (w == FBuffer->Width() && h == FBuffer->Height())
+    if (w == FBuffer->Width() && h == FBuffer->Height() && origin == FBufferOrigin)
         return;
-    {
+    if (w != FBuffer->Width() || h != FBuffer->Height()) {
         TLockGuard lock(*FBuffer);
         FBuffer->SetSize(w, h);
     }
+    FBufferOrigin = origin;
     FBufferIsCurrent = false;
     FBufferReallocated = true;
+    FWholeStale = true;
 }
 
 void TPSCustomPaintBox32::Invalidate()
 {
     FBufferIsCurrent = false;
+    FWholeStale = true;
     TCustomControl::Invalidate();
 }
 
-void TPSCustomPaintBox32::Loaded() { FBufferIsCurrent = false; }
+void TPSCustomPaintBox32::Loaded()
+{
+    FBufferIsCurrent = false;
+    FWholeStale = true;
+}
 
 bool TPSCustomPaintBox32::EraseBackground(const TRect&) { return true; }
 
-void TPSCustomPaintBox32::RenderBuffer() { FBufferIsCurrent = true; }
+void TPSCustomPaintBox32::RenderBuffer()
+{
+    FBufferIsCurrent = true;
+    FWholeStale = false;
+}
 
 void TPSCustomPaintBox32::PaintOverlay()
 {
@@ -144,23 +170,31 @@ void TPSCustomPaintBox32::Paint()
 
 void TPSCustomPaintBox32::Resize()
 {
-    FitBuffer();
+    // The buffer is fitted by the next paint, to what that paint can show.
     FBufferIsCurrent = false;
+    FWholeStale = true;
     TCustomControl::Resize();
 }
 
-TRect TPSCustomPaintBox32::PaintClipRect() { return ClientRect(); }
+TRect TPSCustomPaintBox32::PaintClipRect()
+{
+    if (TCanvas* canvas = Canvas())
+        return canvas->ClipRect();
+    return ClientRect();
+}
 
-void TPSCustomPaintBox32::InvalidateArea(const TRect&) { TCustomControl::Invalidate(); }
+void TPSCustomPaintBox32::InvalidateArea(const TRect& R) { TCustomControl::InvalidateRect(R); }
 
 void TPSCustomPaintBox32::DisplayBuffer(const TRect& ClipRect)
 {
     if (!DisplayHost.DisplayPixels)
         return;
     const TRect vp = ViewportRect();
-    VRect src{ClipRect.Top, ClipRect.Left, std::min(ClipRect.Bottom, vp.Bottom), std::min(ClipRect.Right, vp.Right)};
-    // The host reads the buffer at these rows and columns: they must lie inside it, also for a
-    // viewport that does not start at the control's corner.
+    const TPoint o = FBufferOrigin;
+    // The clip cut to the viewport's extent, then to the buffer, in buffer pixels: the host
+    // reads the buffer there and must stay inside it.
+    VRect src{ClipRect.Top - o.Y, ClipRect.Left - o.X, std::min(ClipRect.Bottom, vp.Bottom) - o.Y,
+              std::min(ClipRect.Right, vp.Right) - o.X};
     src.top = std::max(src.top, 0);
     src.left = std::max(src.left, 0);
     src.bottom = std::min(src.bottom, FBuffer->Height());
@@ -177,7 +211,7 @@ void TPSCustomPaintBox32::DisplayBuffer(const TRect& ClipRect)
     map.planeBytes = 1;
     map.baseAddr = FBuffer->Bits();
     TCanvas* canvas = Canvas();
-    DisplayHost.DisplayPixels(&map, &src, src.top - vp.Top, src.left - vp.Left,
+    DisplayHost.DisplayPixels(&map, &src, src.top + o.Y - vp.Top, src.left + o.X - vp.Left,
                               canvas ? canvas->Handle() : nullptr);
 }
 
@@ -186,12 +220,14 @@ void TPSCustomPaintBox32::CopyBufferToCanvas(const TRect& ClipRect)
     TCanvas* canvas = Canvas();
     if (!canvas)
         return;
+    TRect shown = FBuffer->BoundsRect();
+    OffsetRectBy(shown, FBufferOrigin.X, FBufferOrigin.Y);
     TRect r;
-    if (!IntersectRects(r, ClipRect, FBuffer->BoundsRect()))
+    if (!IntersectRects(r, ClipRect, shown))
         return;
     for (int y = r.Top; y < r.Bottom; ++y)
         for (int x = r.Left; x < r.Right; ++x)
-            canvas->SetPixel(x, y, ToToolkitColor(FBuffer->PixelAt(x, y)));
+            canvas->SetPixel(x, y, ToToolkitColor(FBuffer->PixelAt(x - FBufferOrigin.X, y - FBufferOrigin.Y)));
 }
 
 // ---------------------------------------------------------------- TPaintStages
@@ -445,6 +481,7 @@ void TPSCustomImage32::Changed()
 void TPSCustomImage32::Invalidate()
 {
     FBufferIsCurrent = false;
+    FWholeStale = true;
     // The toolkit may invalidate while the control is still being built or torn down.
     if (FBitmap) {
         DropCache();
@@ -473,24 +510,47 @@ void TPSCustomImage32::RenderBuffer()
         FDirtyRect = UnionRects(FDirtyRect, FBitmapRectCache);
         FBufferReallocated = false;
     }
-    for (int i = 0; i < FStages->Count(); ++i) {
-        const TPaintStageItem stage = FStages->Items(i);
-        const bool run = Designing() ? stage.AtDesignTime : stage.AtRunTime;
-        if (!run)
-            continue;
-        const auto n = static_cast<std::uint32_t>(i);
-        switch (stage.Kind) {
-        case STAGE_CUSTOM: RunCustomStage(FBuffer, n); break;
-        case STAGE_CLEAR_BUFFER: ClearBuffer(FBuffer, n); break;
-        case STAGE_CLEAR_BACKGROUND: ClearBackground(FBuffer, n); break;
-        case STAGE_DRAW_BITMAP: DrawBitmap(FBuffer, n); break;
-        case STAGE_DRAW_LAYERS: DrawLayers(FBuffer, n); break;
-        case STAGE_CONTROL_FRAME: DrawControlFrame(FBuffer, n); break;
-        case STAGE_BITMAP_FRAME: DrawBitmapFrame(FBuffer, n); break;
-        default: break;
+    // When only changed areas made the buffer stale, every stage keeps to DirtyRect, so the
+    // rest of the picture stays as it is (a blended layer is not blended twice there).
+    TRect clip = FBuffer->BoundsRect();
+    if (!FWholeStale) {
+        TRect dirty = FDirtyRect;
+        OffsetRectBy(dirty, -FBufferOrigin.X, -FBufferOrigin.Y);
+        if (!IntersectRects(clip, clip, dirty))
+            clip = TRect{};
+    }
+    struct TClipGuard {
+        TBitmap32& Buffer;
+        TLayerCollection& Layers;
+        ~TClipGuard()
+        {
+            Buffer.ResetClipRect();
+            Layers.SetBufferOrigin(TPoint{});
+        }
+    } guard{*FBuffer, *FLayers};
+    if (!RectIsEmpty(clip)) {
+        FBuffer->SetClipRect(clip);
+        FLayers->SetBufferOrigin(FBufferOrigin);
+        for (int i = 0; i < FStages->Count(); ++i) {
+            const TPaintStageItem stage = FStages->Items(i);
+            const bool run = Designing() ? stage.AtDesignTime : stage.AtRunTime;
+            if (!run)
+                continue;
+            const auto n = static_cast<std::uint32_t>(i);
+            switch (stage.Kind) {
+            case STAGE_CUSTOM: RunCustomStage(FBuffer, n); break;
+            case STAGE_CLEAR_BUFFER: ClearBuffer(FBuffer, n); break;
+            case STAGE_CLEAR_BACKGROUND: ClearBackground(FBuffer, n); break;
+            case STAGE_DRAW_BITMAP: DrawBitmap(FBuffer, n); break;
+            case STAGE_DRAW_LAYERS: DrawLayers(FBuffer, n); break;
+            case STAGE_CONTROL_FRAME: DrawControlFrame(FBuffer, n); break;
+            case STAGE_BITMAP_FRAME: DrawBitmapFrame(FBuffer, n); break;
+            default: break;
+            }
         }
     }
     FBufferIsCurrent = true;
+    FWholeStale = false;
 }
 
 void TPSCustomImage32::RunCustomStage(TBitmap32* Dest, std::uint32_t StageNum)
@@ -499,27 +559,31 @@ void TPSCustomImage32::RunCustomStage(TBitmap32* Dest, std::uint32_t StageNum)
         OnPaintStage(this, Dest, FDirtyRect, StageNum);
 }
 
+// Stage operations draw in control pixels moved by minus BufferOrigin, and keep to the
+// destination's clip rectangle.
+
 void TPSCustomImage32::ClearBuffer(TBitmap32* Dest, std::uint32_t)
 {
-    Dest->Clear(ColorFromSystem(Color()));
+    Dest->FillRectClipped(0, 0, Dest->Width(), Dest->Height(), ColorFromSystem(Color()));
 }
 
 void TPSCustomImage32::ClearBackground(TBitmap32* Dest, std::uint32_t)
 {
     const TColor32 c = ColorFromSystem(Color());
     if (FBitmap->IsEmpty() || FBitmap->DrawMode() != dmOpaque) {
-        Dest->Clear(c);
+        Dest->FillRectClipped(0, 0, Dest->Width(), Dest->Height(), c);
         return;
     }
     if (FBitmapAlign == baTile)
         return; // the tiles cover the whole buffer
-    const TRect& r = FBitmapRectCache;
+    TRect r = FBitmapRectCache;
     const int w = Width(), h = Height();
     if (r.Left > 0 || r.Right < w || r.Top > 0 || r.Bottom < h) {
-        Dest->FillRectClipped(0, 0, w, r.Top, c);
-        Dest->FillRectClipped(0, r.Bottom, w, h, c);
-        Dest->FillRectClipped(0, r.Top, r.Left, r.Bottom, c);
-        Dest->FillRectClipped(r.Right, r.Top, w, r.Bottom, c);
+        const int ox = FBufferOrigin.X, oy = FBufferOrigin.Y;
+        Dest->FillRectClipped(-ox, -oy, w - ox, r.Top - oy, c);
+        Dest->FillRectClipped(-ox, r.Bottom - oy, w - ox, h - oy, c);
+        Dest->FillRectClipped(-ox, r.Top - oy, r.Left - ox, r.Bottom - oy, c);
+        Dest->FillRectClipped(r.Right - ox, r.Top - oy, w - ox, r.Bottom - oy, c);
     }
 }
 
@@ -528,13 +592,16 @@ void TPSCustomImage32::DrawBitmap(TBitmap32* Dest, std::uint32_t)
     if (FBitmap->IsEmpty() || RectIsEmpty(FBitmapRectCache))
         return;
     TLockGuard lock(*FBitmap);
+    const int ox = FBufferOrigin.X, oy = FBufferOrigin.Y;
     if (FBitmapAlign == baTile) {
+        // The tiles that reach the buffer, at their places on the control.
         const int tw = FBitmapRectCache.Right, th = FBitmapRectCache.Bottom;
-        const int nx = Dest->Width() / tw, ny = Dest->Height() / th;
-        for (int j = 0; j <= ny; ++j)
-            for (int i = 0; i <= nx; ++i) {
+        const int i0 = ox / tw, j0 = oy / th;
+        const int nx = (ox + Dest->Width()) / tw, ny = (oy + Dest->Height()) / th;
+        for (int j = j0; j <= ny; ++j)
+            for (int i = i0; i <= nx; ++i) {
                 TRect tile = FBitmapRectCache;
-                OffsetRectBy(tile, tw * i, th * j);
+                OffsetRectBy(tile, tw * i - ox, th * j - oy);
                 FBitmap->DrawToBitmap(Dest, tile);
             }
         return;
@@ -542,8 +609,11 @@ void TPSCustomImage32::DrawBitmap(TBitmap32* Dest, std::uint32_t)
     TRect clip;
     if (!IntersectRects(clip, FBitmapRectCache, FDirtyRect) || RectIsEmpty(clip))
         return;
-    ScaledTransfer(Dest, BitmapRect(), clip, FBitmap, FBitmap->BoundsRect(), FBitmap->StretchFilter(),
-                   FBitmap->DrawMode(), FBitmap->OnPixelCombine);
+    TRect dst = BitmapRect();
+    OffsetRectBy(dst, -ox, -oy);
+    OffsetRectBy(clip, -ox, -oy);
+    ScaledTransfer(Dest, dst, clip, FBitmap, FBitmap->BoundsRect(), FBitmap->StretchFilter(), FBitmap->DrawMode(),
+                   FBitmap->OnPixelCombine);
 }
 
 void TPSCustomImage32::DrawLayers(TBitmap32* Dest, std::uint32_t StageNum)
@@ -558,12 +628,57 @@ void TPSCustomImage32::DrawLayers(TBitmap32* Dest, std::uint32_t StageNum)
 
 void TPSCustomImage32::DrawControlFrame(TBitmap32* Dest, std::uint32_t)
 {
-    DrawFocusRectOn(*Dest, TRect{0, 0, Width(), Height()});
+    TRect r{0, 0, Width(), Height()};
+    OffsetRectBy(r, -FBufferOrigin.X, -FBufferOrigin.Y);
+    DrawFocusRectOn(*Dest, r);
 }
 
 void TPSCustomImage32::DrawBitmapFrame(TBitmap32* Dest, std::uint32_t)
 {
-    DrawFocusRectOn(*Dest, FBitmapRectCache);
+    TRect r = FBitmapRectCache;
+    OffsetRectBy(r, -FBufferOrigin.X, -FBufferOrigin.Y);
+    DrawFocusRectOn(*Dest, r);
+}
+
+TRect TPSCustomImage32::BitmapToControl(const TRect& R)
+{
+    RefreshCache();
+    const TRect& drawn = FBitmapRectCache;
+    if (FBitmap->IsEmpty() || RectIsEmpty(drawn) || RectIsEmpty(R))
+        return TRect{};
+    // Tiles show every bitmap pixel many times over.
+    if (FBitmapAlign == baTile)
+        return TRect{0, 0, Width(), Height()};
+    const int bw = FBitmap->Width(), bh = FBitmap->Height();
+    const int rw = drawn.Right - drawn.Left, rh = drawn.Bottom - drawn.Top;
+    TRect r;
+    if (rw == bw && rh == bh) {
+        // Drawn at its own size: copied pixel for pixel, whatever the filter.
+        r = R;
+        OffsetRectBy(r, drawn.Left, drawn.Top);
+    } else {
+        // A destination pixel reads the source within the filter's radius of its centre
+        // (scaled up when shrinking), plus a pixel either way for the rounding of the
+        // mapping; nearest and draft reach about one pixel.
+        const TStretchFilter f = FBitmap->StretchFilter();
+        const double reach = f == sfNearest || f == sfDraft ? 1.0 : StretchKernelRadius(f);
+        const double sx = double(rw) / bw, sy = double(rh) / bh;
+        const double mx = (reach + 2) * std::max(sx, 1.0) + 2, my = (reach + 2) * std::max(sy, 1.0) + 2;
+        r = TRect{RoundLayout(std::floor(drawn.Left + R.Left * sx - mx)),
+                  RoundLayout(std::floor(drawn.Top + R.Top * sy - my)),
+                  RoundLayout(std::ceil(drawn.Left + R.Right * sx + mx)),
+                  RoundLayout(std::ceil(drawn.Top + R.Bottom * sy + my))};
+    }
+    if (!IntersectRects(r, r, drawn) || RectIsEmpty(r))
+        return TRect{};
+    return r;
+}
+
+void TPSCustomImage32::BitmapAreaChanged(const TRect& R)
+{
+    const TRect r = BitmapToControl(R);
+    if (!RectIsEmpty(r))
+        ChangedRect(r);
 }
 
 TSize TPSCustomImage32::BitmapExtent()

@@ -28,18 +28,24 @@ public:
     int BufferMargin() const { return FBufferMargin; }
     void SetBufferMargin(int Value) { FBufferMargin = Value; }
     bool BufferIsCurrent() const { return FBufferIsCurrent; }
+    // The control pixel the buffer's top-left pixel holds: (0, 0) unless the control's left
+    // or top part is hidden by its parents. Buffer pixel (x, y) is control pixel
+    // (x + BufferOrigin.X, y + BufferOrigin.Y).
+    TPoint BufferOrigin() const { return FBufferOrigin; }
 
-    // The part of the control the buffer covers; base: (0, 0, Width, Height).
+    // The part of the control the picture is made for; base: (0, 0, Width, Height).
     virtual TRect ViewportRect();
-    // Sizes the buffer to the viewport, growing by BufferMargin and shrinking only when
-    // more than BufferMargin too large.
+    // Sizes and places the buffer over BufferArea, growing by BufferMargin and shrinking
+    // only when more than BufferMargin too large. Runs when a paint needs the buffer, so
+    // nothing larger than what can show is ever held for a control (the transfer dialog's
+    // view is as large as the image, of which its dialog shows a corner).
     void FitBuffer();
 
     void Invalidate() override;
     // After loading from a stored form.
     void Loaded() override;
     // The erase-background message: answers handled (true) without erasing.
-    virtual bool EraseBackground(const TRect& ClipRect);
+    bool EraseBackground(const TRect& ClipRect) override;
 
     // Shown in a form designer (design-time stages, raster copy instead of the host).
     bool Designing() const { return FDesigning; }
@@ -54,10 +60,13 @@ protected:
     virtual void PaintOverlay();
     void Paint() override;
     void Resize() override;
-    // The clip rectangle of the paint in progress, in control pixels. The toolkit repaints
-    // whole controls, so this is the client rectangle.
+    // The part of the control the buffer must hold: the viewport's extent from the
+    // control's corner, less what the control's parents hide.
+    virtual TRect BufferArea();
+    // The clip rectangle of the paint in progress (the platform's update area), in control
+    // pixels; the client rectangle outside a paint.
     virtual TRect PaintClipRect();
-    // Asks the platform to repaint R without erasing (the toolkit repaints the whole window).
+    // Asks the platform to repaint R (control pixels) without erasing.
     void InvalidateArea(const TRect& R);
     // Shows ClipRect (control pixels) of the buffer through the host's display callback.
     void DisplayBuffer(const TRect& ClipRect);
@@ -67,8 +76,12 @@ protected:
     TBitmap32* FBuffer;
     int FBufferMargin = 40;
     bool FBufferIsCurrent = false;
-    // Set when FitBuffer gave the buffer a new size (its old picture is gone).
+    // Set when FitBuffer gave the buffer a new size or place (its old picture is gone).
     bool FBufferReallocated = false;
+    // Set by whatever makes the whole picture stale (Invalidate, a resize, loading, a new
+    // buffer); while clear, a stale buffer needs only its DirtyRect redrawn.
+    bool FWholeStale = true;
+    TPoint FBufferOrigin;
 
 private:
     bool FDesigning = false;
@@ -148,6 +161,13 @@ public:
     void RefreshCache();
     // Bitmap pixel under control point P; nothing is clamped.
     TPoint PointToBitmap(TPoint P);
+    // The control pixels whose drawn colour depends on the bitmap pixels R (bitmap
+    // coordinates), as the bitmap is drawn now: R mapped through the transform and widened
+    // by the reach of the stretch filter, cut to the drawn bitmap; empty when R does not show.
+    TRect BitmapToControl(const TRect& R);
+    // The bitmap pixels R were changed (the control does not watch its bitmap): the part of
+    // the control that shows them is redrawn and repainted (ChangedRect).
+    void BitmapAreaChanged(const TRect& R);
 
     virtual void BitmapResized();
     virtual void InitStages();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "toolkit/formloader.h"
+#include "toolkit/platform.h"
 #include "toolkit/timers.h"
 
 namespace {
@@ -171,6 +172,8 @@ TArrowBar::TArrowBar(TComponent* AOwner) : TCustomControl(AOwner)
 {
     SetColor(clScrollBar);
     SetParentColor(false);
+    // Buttons, track and handle cover the whole bar, border included; no double clicks.
+    SetControlStyle(csOpaque);
     SetBounds(Left(), Top(), 100, 16);
     FRepeatTimer = new TTimer(this);
     FRepeatTimer->SetOnTimer([this](TObject*) { TimerTick(); });
@@ -348,7 +351,9 @@ void TArrowBar::TimerTick()
         FRepeatTimer->SetInterval(100);
         FTimerMode = TIMER_REPEAT;
     } else if (FTimerMode == TIMER_HOVER) {
-        TPoint p = FCursorPos;
+        // Where the pointer really is: it may have left without the bar seeing a move.
+        const TPoint screen = plat::CursorPos();
+        const TPoint p = ToClient(screen.X - TControl::ClientOrigin().X, screen.Y - TControl::ClientOrigin().Y);
         if (p.X < 0 || p.Y < 0 || p.X >= ClientWidth() || p.Y >= ClientHeight()) {
             StopTimer();
             Invalidate();
@@ -903,6 +908,11 @@ void RegisterGaugeBarKind()
         .Property<TGaugeBar>("ShadowColor", [](TGaugeBar& b, const TFormProperty& p) { b.SetShadowColor(p.AsColor()); })
         .Property<TGaugeBar>("BorderColor", [](TGaugeBar& b, const TFormProperty& p) { b.SetBorderColor(p.AsColor()); })
         .Event<TArrowBar>("OnChange", &TGaugeBar::OnChange)
-        .Event<TArrowBar>("OnUserChange", &TGaugeBar::OnUserChange);
-    // Color, Enabled, Visible, OnMouseUp and the other control events come from the base kinds.
+        .Event<TArrowBar>("OnUserChange", &TGaugeBar::OnUserChange)
+        // Align, Color, Enabled, Visible and the mouse events are the base kinds' setters.
+        .Publish({"Align", "Anchors", "Constraints", "Color", "Backgnd", "BorderStyle", "ButtonSize", "Enabled",
+                  "HandleColor", "ButtonColor", "HighLightColor", "ShadowColor", "BorderColor", "HandleSize", "Kind",
+                  "LargeChange", "Max", "Min", "ShowArrows", "ShowHandleGrip", "Style", "SmallChange", "Visible",
+                  "Position", "OnChange", "OnDragDrop", "OnDragOver", "OnEndDrag", "OnMouseDown", "OnMouseMove",
+                  "OnMouseUp", "OnStartDrag", "OnUserChange"});
 }

@@ -396,6 +396,81 @@ TEST_F(LineFormTest, MovesWithoutCaptureDrawNothingAndEndDoubleBuffering)
     EXPECT_TRUE(HostImageUnchanged());
 }
 
+// ------------------------------------------------------------------ what the preview shows
+
+// A drawn segment is shown by the next paint, which repaints only the segment's area (with
+// the smooth line's neighbours), and shows there what a whole repaint would.
+TEST_F(LineFormTest, EachSegmentShowsAtOnceAndRepaintsOnlyItsArea)
+{
+    long long before = 0;
+    CallOutcome o = Run([this, &before](TLineForm& f) {
+        headless::PostCall([] { headless::FlushPaints(); }); // the dialog's first paint
+        Press(f, 10, 10);
+        headless::PostCall([this, &f, &before] {
+            EXPECT_FALSE(headless::PaintPending(f.Image)) << "a press draws nothing";
+            before = Session.Stats().DisplayedPixels;
+        });
+        Move(f, 30, 20);
+        headless::PostCall([this, &f, &before] {
+            ASSERT_TRUE(headless::PaintPending(f.Image));
+            headless::FlushPaints();
+            const TRect r = f.Image->BitmapRect();
+            const TRect segment{r.Left + 9, r.Top + 9, r.Left + 32, r.Top + 22};
+            EXPECT_EQ(headless::LastPaintArea(f.Image), segment);
+            EXPECT_EQ(Session.Stats().DisplayedPixels - before, 23 * 13);
+            // The segment's middle pixel, drawn at full weight in opaque black, shows.
+            const TPoint origin = f.Image->BufferOrigin();
+            auto shown = [&f, origin](int X, int Y) { return f.Image->Buffer()->PixelAt(X - origin.X, Y - origin.Y); };
+            EXPECT_EQ(shown(r.Left + 10, r.Top + 10) & 0xFFFFFFu, 0u);
+            std::vector<TColor32> partial;
+            for (int y = segment.Top; y < segment.Bottom; ++y)
+                for (int x = segment.Left; x < segment.Right; ++x)
+                    partial.push_back(shown(x, y));
+            f.Image->Invalidate();
+            headless::FlushPaints();
+            std::size_t i = 0;
+            for (int y = segment.Top; y < segment.Bottom; ++y)
+                for (int x = segment.Left; x < segment.Right; ++x)
+                    ASSERT_EQ(partial[i++], shown(x, y)) << x << ", " << y;
+        });
+        // Released where the last move left the pen: nothing more is drawn or repainted.
+        Release(f, 30, 20);
+        headless::PostCall([&f] { EXPECT_FALSE(headless::PaintPending(f.Image)); });
+        ClickApply(f);
+    });
+    EXPECT_EQ(o.Result, noErr);
+    TBitmap32 expected;
+    FillWithOriginal(expected);
+    expected.PenColor = 0xFF000000u;
+    expected.MovePenTo(10, 10);
+    expected.LineToSmooth(30, 20);
+    EXPECT_TRUE(HostImageIs(expected));
+}
+
+TEST_F(LineFormTest, SegmentsOnAScaledPreviewRepaintWhereTheFilterReaches)
+{
+    CallOutcome o = Run([](TLineForm& f) {
+        f.barScale->SetPosition(250); // 2.5 times, spline filter
+        headless::PostCall([] { headless::FlushPaints(); });
+        const TRect r = f.Image->BitmapRect();
+        // Bitmap pixels (10, 10) and (20, 12); the inverse zoom truncates.
+        headless::PostMouseDown(f.Image, r.Left + 26, r.Top + 26);
+        headless::PostMouseMove(f.Image, r.Left + 51, r.Top + 31, ssLeft);
+        headless::PostCall([&f, r] {
+            headless::FlushPaints();
+            const TRect painted = headless::LastPaintArea(f.Image);
+            // Pixels 9 .. 21 by 9 .. 13 at 2.5 times, widened by (2 + 2) x 2.5 + 2 for the
+            // spline's reach and the rounding.
+            EXPECT_EQ(painted, (TRect{r.Left + 22 - 12, r.Top + 22 - 12, r.Left + 55 + 12, r.Top + 35 + 12}));
+            EXPECT_LT((painted.Right - painted.Left) * (painted.Bottom - painted.Top),
+                      f.Image->Width() * f.Image->Height() / 10);
+        });
+        headless::PostMouseUp(f.Image, r.Left + 51, r.Top + 31);
+        ClickApply(f);
+    });
+    EXPECT_EQ(o.Result, noErr);
+}
+
 // ------------------------------------------------------------------ cancel and memory
 
 TEST_F(LineFormTest, CancelKeepsTheImageAndRemembersTheSettings)

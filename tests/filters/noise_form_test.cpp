@@ -785,6 +785,44 @@ TEST(Checkerboard, EightPixelTilesWithGreyInTheCorner)
             ASSERT_EQ(b.PixelAt(x, y), ((x / 8 + y / 8) % 2 == 0) ? 0xFFB0B0B0u : 0xFFFFFFFFu) << x << "," << y;
 }
 
+TEST(Checkerboard, TilesCountFromTheViewsCornerAndKeepToTheClip)
+{
+    TBitmap32 b;
+    b.SetSize(20, 12);
+    b.Clear(0x12345678u);
+    // The buffer holds the view from (3, 8): its pixel (0, 0) is in the view's second tile row.
+    b.SetClipRect(TRect{2, 1, 18, 11});
+    PaintCheckerboard(b, TPoint{3, 8});
+    EXPECT_EQ(b.PixelAt(1, 5), 0x12345678u) << "left of the clip";
+    EXPECT_EQ(b.PixelAt(5, 0), 0x12345678u) << "above the clip";
+    EXPECT_EQ(b.PixelAt(18, 5), 0x12345678u) << "right of the clip";
+    for (int y = 1; y < 11; ++y)
+        for (int x = 2; x < 18; ++x) {
+            const int vx = x + 3, vy = y + 8;
+            ASSERT_EQ(b.PixelAt(x, y), ((vx / 8 + vy / 8) % 2 == 0) ? 0xFFB0B0B0u : 0xFFFFFFFFu) << x << "," << y;
+        }
+}
+
+// The view is as large as the image; the dialog shows a corner of it. No buffer of the
+// image's size is ever made for showing it.
+TEST_F(NoiseFormTest, LargeImageIsShownFromABufferOfTheDialogsSize)
+{
+    Host host(1800, 1400, 3);
+    InstallEditor("C:\\Editor\\");
+    auto form = Create(host);
+    ASSERT_EQ(form->ImgView->Width(), 1800);
+    EXPECT_EQ(form->ImgView->Buffer()->Width(), 0) << "nothing is fitted before a paint";
+    form->Show();
+    headless::FlushPaints();
+    ASSERT_GT(headless::PaintCount(form->ImgView), 0);
+    const TBitmap32& buffer = *form->ImgView->Buffer();
+    EXPECT_LE(buffer.Width(), form->ClientWidth() + form->ImgView->BufferMargin());
+    EXPECT_LE(buffer.Height(), form->ClientHeight() + form->ImgView->BufferMargin());
+    EXPECT_LE(headless::Surface(form->ImgView)->Width(), form->ClientWidth());
+    EXPECT_LE(headless::Surface(form->ImgView)->Height(), form->ClientHeight());
+    EXPECT_EQ(form->ImgView->BufferOrigin(), (TPoint{0, 0})) << "the view's corner shows";
+}
+
 TEST_F(NoiseFormTest, PaintStageHandlerFillsTheWholeBuffer)
 {
     Host host(2, 2, 3);

@@ -437,4 +437,19 @@ TEST_F(RGBPanelFormTest, StoredFormBuildsThePanel)
     EXPECT_EQ(downX, 17);
 }
 
+TEST_F(RGBPanelFormTest, StoredFormsMayGiveOnlyThePublishedNames)
+{
+    RegisterRGBPanelKind();
+    const TControlKind* panel = FindControlKind("TPSRGBPanel");
+    ASSERT_NE(panel, nullptr);
+    for (const char* name : {"BevelContrast", "GradType", "Cursor", "Visible", "Align", "Anchors", "Constraints.MinHeight"})
+        EXPECT_NE(panel->FindProperty(name), nullptr) << name;
+    for (const char* name : {"OnClick", "OnDblClick", "OnMouseMove", "OnResize"})
+        EXPECT_NE(panel->FindEvent(name), nullptr) << name;
+    EXPECT_EQ(panel->FindProperty("Color"), nullptr);
+    EXPECT_EQ(panel->FindProperty("TabStop"), nullptr);
+    EXPECT_EQ(panel->FindEvent("OnMouseWheel"), nullptr);
+    EXPECT_EQ(panel->FindEvent("OnPaint"), nullptr);
+}
+
 } // namespace

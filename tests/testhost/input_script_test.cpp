@@ -11,10 +11,11 @@ TEST(InputScript, ParsesEveryCommandWithEitherSeparator)
     std::vector<InputCommand> c;
     std::string error;
     ASSERT_TRUE(ParseInputScript("wait 200; click RGBPanel 40 60 | drag Image 1,2 3,4 -5,6;"
-                                 "  key - escape ;key cmbMode down| shot a.bmp; check-preview Image 0 47",
+                                 "  key - escape ;key cmbMode down| shot a.bmp; check-preview Image 0 47|"
+                                 "mark-display | check-display 2275 | check-strokes Image",
                                  c, error))
         << error;
-    ASSERT_EQ(c.size(), 7u);
+    ASSERT_EQ(c.size(), 10u);
     EXPECT_EQ(c[0].Verb, "wait");
     EXPECT_EQ(c[0].Numbers, (std::vector<int>{200}));
     EXPECT_EQ(c[1].Target, "RGBPanel");
@@ -25,12 +26,17 @@ TEST(InputScript, ParsesEveryCommandWithEitherSeparator)
     EXPECT_EQ(c[4].Target, "cmbMode");
     EXPECT_EQ(c[5].Text, "a.bmp");
     EXPECT_EQ(c[6].Verb, "check-preview");
+    EXPECT_EQ(c[7].Verb, "mark-display");
+    EXPECT_EQ(c[8].Numbers, (std::vector<int>{2275}));
+    EXPECT_EQ(c[9].Verb, "check-strokes");
+    EXPECT_EQ(c[9].Target, "Image");
 }
 
 TEST(InputScript, RefusesMalformedCommands)
 {
     for (const char* bad : {"jump 1", "click Image 4", "click Image a 4", "drag Image 1,2", "drag Image 1,2 3",
-                            "key - space", "wait -1", "shot", "wait 20000"}) {
+                            "key - space", "wait -1", "shot", "wait 20000", "check-strokes",
+                            "check-strokes Image 3", "mark-display 1", "check-display", "check-display -1"}) {
         std::vector<InputCommand> c;
         std::string error;
         EXPECT_FALSE(ParseInputScript(bad, c, error)) << bad;
@@ -92,6 +98,70 @@ TEST(DrawingReference, AcceptsExactlyTheStrokesDrawnFromTheCentredPreview)
     EXPECT_NE(report.find("(4, 1) plane 0"), std::string::npos) << report;
     EXPECT_FALSE(MatchesDrawing(before, before, {s}, 0xFF0000FFu, true, report));
     EXPECT_FALSE(MatchesDrawing(before, Grey(8, 5, 100), {s}, 0xFF0000FFu, true, report));
+}
+
+// A preview's client area as a shot shows it: silver around the image, which is centred.
+HostImage ClientShowing(const TBitmap32& Picture, int W, int H)
+{
+    HostImage client = Grey(W, H, 0xC0);
+    const int ox = (W - Picture.Width()) / 2, oy = (H - Picture.Height()) / 2;
+    for (int y = 0; y < Picture.Height(); ++y)
+        for (int x = 0; x < Picture.Width(); ++x)
+            if (x + ox >= 0 && y + oy >= 0 && x + ox < W && y + oy < H)
+                for (int k = 0; k < 3; ++k)
+                    client.At(x + ox, y + oy)[k] = static_cast<std::uint8_t>(Picture.PixelAt(x, y) >> (8 * k));
+    return client;
+}
+
+TEST(DrawingReference, StrokesShownOnThePreviewWhereverTheImageLies)
+{
+    HostImage before = MakeTestCard(30, 20);
+    Stroke s;
+    s.ClientWidth = 50;
+    s.ClientHeight = 40; // the image at (10, 10)
+    s.Points = {{12, 12}, {30, 25}, {36, 14}};
+    StrokeCheck check;
+    check.ShownRight = 50;
+    check.ShownBottom = 40;
+    check.Strokes = {s};
+    TBitmap32 drawn;
+    DrawReference(before, check.Strokes, 0xFF2040F0u, true, drawn);
+    check.Client = ClientShowing(drawn, 50, 40);
+    std::string report;
+    EXPECT_TRUE(StrokesShown(before, check, 0xFF2040F0u, true, report)) << report;
+    EXPECT_NE(report.find("600 pixels shown"), std::string::npos) << report;
+
+    // The strokes not shown yet: the first stroke pixel names the difference.
+    TBitmap32 plain;
+    DrawReference(before, {}, 0, true, plain);
+    check.Client = ClientShowing(plain, 50, 40);
+    EXPECT_FALSE(StrokesShown(before, check, 0xFF2040F0u, true, report));
+    EXPECT_NE(report.find("image pixel (2, 2) at preview (12, 12)"), std::string::npos) << report;
+    // Aliased is another picture.
+    check.Client = ClientShowing(drawn, 50, 40);
+    EXPECT_FALSE(StrokesShown(before, check, 0xFF2040F0u, false, report));
+
+    // A preview smaller than the image shows its middle; only that is compared.
+    Stroke inside;
+    inside.ClientWidth = 20;
+    inside.ClientHeight = 10; // the image at (-5, -5)
+    inside.Points = {{2, 2}, {15, 8}};
+    check.Strokes = {inside};
+    DrawReference(before, check.Strokes, 0xFF000000u, false, drawn);
+    check.Client = ClientShowing(drawn, 20, 10);
+    EXPECT_TRUE(StrokesShown(before, check, 0xFF000000u, false, report)) << report;
+    EXPECT_NE(report.find("200 pixels shown"), std::string::npos) << report;
+    check.Client.At(19, 9)[1] ^= 1;
+    EXPECT_FALSE(StrokesShown(before, check, 0xFF000000u, false, report));
+    EXPECT_NE(report.find("(24, 14) at preview (19, 9) shows"), std::string::npos) << report;
+    // Past the screen's right edge the window shows nothing: those columns are not judged.
+    check.ShownRight = 19;
+    EXPECT_TRUE(StrokesShown(before, check, 0xFF000000u, false, report)) << report;
+    EXPECT_NE(report.find("190 pixels shown"), std::string::npos) << report;
+    check.Client = Grey(0, 0, 0);
+    check.Client.Channels = 3;
+    EXPECT_FALSE(StrokesShown(before, check, 0xFF000000u, false, report));
+    EXPECT_EQ(report, "no pixel of the image lies on the preview");
 }
 
 TEST(DrawingReference, PanelColourIsTheDialogsPanel)

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fixture.h"
+#include "toolkit/headless/canvas.h"
 #include "toolkit/platform.h"
 #include "toolkit/stdctrls.h"
 #include "toolkit/timers.h"
@@ -266,6 +267,223 @@ TEST_F(ControlsTest, InvalidateMarksForOnePaint)
     EXPECT_EQ(headless::PaintCount(p), 2);
 }
 
+// A control that records what its paints reach and the erase requests it is sent.
+class TRecordingControl : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    std::vector<TRect> Paints, Erases;
+    bool TakeErase = true;
+
+protected:
+    void Paint() override { Paints.push_back(Canvas()->ClipRect()); }
+    bool EraseBackground(const TRect& R) override
+    {
+        Erases.push_back(R);
+        return TakeErase;
+    }
+};
+
+TEST_F(ControlsTest, PartsMadeInvalidArePaintedTogetherAndOnlyThem)
+{
+    auto* c = Add<TRecordingControl>(20, 10, 100, 80);
+    headless::PostCall([&] {
+        headless::FlushPaints();
+        ASSERT_EQ(c->Paints.size(), 1u);
+        EXPECT_EQ(c->Paints[0], (TRect{0, 0, 100, 80}));
+        c->InvalidateRect(TRect{10, 10, 20, 20});
+        c->InvalidateRect(TRect{50, 5, 60, 12});
+        c->InvalidateRect(TRect{30, 30, 30, 40}); // empty: nothing
+        headless::FlushPaints();
+        ASSERT_EQ(c->Paints.size(), 2u);
+        EXPECT_EQ(c->Paints[1], (TRect{10, 5, 60, 20}));
+        EXPECT_EQ(headless::LastPaintArea(c), (TRect{10, 5, 60, 20}));
+        // A whole invalidation takes the parts along.
+        c->InvalidateRect(TRect{0, 0, 5, 5});
+        c->Invalidate();
+        headless::FlushPaints();
+        EXPECT_EQ(c->Paints.back(), (TRect{0, 0, 100, 80}));
+        // Past the control's edge nothing is painted.
+        c->InvalidateRect(TRect{90, 70, 150, 150});
+        headless::FlushPaints();
+        EXPECT_EQ(c->Paints.back(), (TRect{90, 70, 100, 80}));
+    });
+    Finish();
+    Form->ShowModal();
+}
+
+TEST_F(ControlsTest, ParentsClipWhatAControlShows)
+{
+    // The panel's bevel takes a pixel on every side: its client area is 98 x 58.
+    auto* panel = Add<TPanel>(50, 40, 100, 60);
+    auto* inner = Add<TRecordingControl>(-10, 30, 200, 50, panel);
+    EXPECT_EQ(inner->VisibleRect(), (TRect{10, 0, 108, 28}));
+    auto* beyond = Add<TRecordingControl>(280, 190, 50, 50);
+    EXPECT_EQ(beyond->VisibleRect(), (TRect{0, 0, 20, 10}));
+    auto* outside = Add<TRecordingControl>(400, 0, 10, 10);
+    EXPECT_EQ(outside->VisibleRect(), TRect{});
+    TRecordingControl loose(nullptr);
+    loose.SetBounds(-5, -5, 30, 20);
+    EXPECT_EQ(loose.VisibleRect(), (TRect{0, 0, 30, 20})) << "nothing hides a control without a parent";
+    headless::PostCall([&] {
+        headless::FlushPaints();
+        // What shows, from the control's corner: the surface, and what the paint reached.
+        EXPECT_EQ(headless::Surface(inner)->Width(), 108);
+        EXPECT_EQ(headless::Surface(inner)->Height(), 28);
+        ASSERT_FALSE(inner->Paints.empty());
+        EXPECT_EQ(inner->Paints.back(), (TRect{10, 0, 108, 28}));
+        EXPECT_TRUE(outside->Paints.empty()) << "nothing of it shows";
+    });
+    Finish();
+    Form->ShowModal();
+}
+
+TEST_F(ControlsTest, SystemInvalidationsAskForAnEraseFirstAndNonOpaqueControlsAreFilled)
+{
+    auto* c = Add<TRecordingControl>(0, 0, 40, 30);
+    c->SetColor(clRed);
+    headless::PostCall([&] {
+        headless::FlushPaints();
+        // Shown for the first time: erased, then painted.
+        ASSERT_EQ(c->Erases.size(), 1u);
+        EXPECT_EQ(c->Erases[0], (TRect{0, 0, 40, 30}));
+        EXPECT_EQ(headless::Surface(c)->PixelAt(3, 3), THeadlessCanvas::ToColor32(clRed));
+        // The program's own invalidations are not erased.
+        c->InvalidateRect(TRect{1, 1, 4, 4});
+        c->Invalidate();
+        headless::FlushPaints();
+        EXPECT_EQ(c->Erases.size(), 1u);
+        // Moved by the program, the window is the system's to invalidate again.
+        c->SetBounds(2, 0, 40, 30);
+        headless::FlushPaints();
+        EXPECT_EQ(c->Erases.size(), 2u);
+        // An opaque control is painted as it is, its colour never put under it first.
+        c->SetControlStyle(csOpaque);
+        c->SetColor(clBlue);
+        headless::FlushPaints();
+        EXPECT_EQ(headless::Surface(c)->PixelAt(3, 3), THeadlessCanvas::ToColor32(clRed));
+    });
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(c->DialogCode(), DlgWantChars) << "a control wants no arrows, Tab, Enter or Escape";
+}
+
+TEST_F(ControlsTest, DoubleClickRaisesItsEventBeforeThePressOnlyWithTheStyle)
+{
+    auto* c = Add<TRecordingControl>(0, 0, 40, 30);
+    std::vector<std::string> log;
+    c->OnDblClick = [&](TObject* s) { EXPECT_EQ(s, c); log.push_back("double"); };
+    c->OnMouseDown = [&](TObject*, TMouseButton b, TShiftState sh, int, int) {
+        log.push_back(std::string(b == mbLeft ? "left" : "right") + ((sh & ssDouble) ? " twice" : ""));
+    };
+    headless::PostClick(c, 5, 5);
+    headless::PostMouseDown(c, 5, 5, mbLeft, ssDouble);
+    headless::PostMouseUp(c, 5, 5);
+    headless::PostMouseDown(c, 5, 5, mbRight, ssDouble); // only the left button double-clicks
+    headless::PostMouseUp(c, 5, 5, mbRight);
+    headless::PostCall([&] { c->SetControlStyle(c->ControlStyle() & ~csDoubleClicks); });
+    headless::PostMouseDown(c, 5, 5, mbLeft, ssDouble);
+    headless::PostMouseUp(c, 5, 5);
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(log, (std::vector<std::string>{"left", "double", "left twice", "right twice", "left twice"}));
+}
+
+TEST_F(ControlsTest, WheelNobodyTookGoesToTheUpOrDownEventBeforeTheParent)
+{
+    auto* c = Add<TRecordingControl>(10, 10, 40, 30);
+    std::vector<std::string> log;
+    bool takeWheel = false;
+    c->OnMouseWheel = [&](TObject*, TShiftState, int d, TPoint, bool& h) {
+        log.push_back("wheel " + std::to_string(d));
+        h = takeWheel;
+    };
+    c->OnMouseWheelDown = [&](TObject*, TShiftState, TPoint p, bool& h) {
+        log.push_back("down at " + std::to_string(p.X) + "," + std::to_string(p.Y));
+        h = true;
+    };
+    c->OnMouseWheelUp = [&](TObject*, TShiftState, TPoint, bool& h) {
+        log.push_back("up");
+        h = true;
+    };
+    Form->OnMouseWheel = [&](TObject*, TShiftState, int, TPoint, bool& h) {
+        log.push_back("form");
+        h = true;
+    };
+    headless::PostMouseWheel(c, 7, 8, -120);
+    headless::PostMouseWheel(c, 7, 8, 240);
+    headless::PostCall([&] { takeWheel = true; });
+    headless::PostMouseWheel(c, 7, 8, -120);
+    headless::PostCall([&] {
+        takeWheel = false;
+        c->OnMouseWheelUp = nullptr;
+    });
+    headless::PostMouseWheel(c, 7, 8, 120);
+    Finish();
+    Form->ShowModal();
+    EXPECT_EQ(log, (std::vector<std::string>{"wheel -120", "down at 7,8", "wheel 240", "up", "wheel -120",
+                                             "wheel 120", "form"}));
+}
+
+TEST_F(ControlsTest, CanResizeMayChangeOrRefuseANewSize)
+{
+    auto* c = Add<TRecordingControl>(0, 0, 40, 30);
+    int asked = 0;
+    c->OnCanResize = [&](TObject*, int& w, int& h, bool& resize) {
+        ++asked;
+        if (w > 100)
+            resize = false;
+        h = std::max(h, 20);
+    };
+    c->SetBounds(5, 5, 60, 10);
+    EXPECT_EQ(c->BoundsRect(), (TRect{5, 5, 65, 25}));
+    c->SetBounds(8, 9, 200, 50); // refused: only the place changes
+    EXPECT_EQ(c->BoundsRect(), (TRect{8, 9, 68, 29}));
+    c->SetLeft(0); // no change of size: not asked
+    EXPECT_EQ(asked, 2);
+}
+
+TEST_F(ControlsTest, AnchoredControlsFollowTheirParentsEdges)
+{
+    auto* stretch = Add<TPanel>(10, 20, 100, 30);   // left and right: grows with the form
+    auto* right = Add<TPanel>(250, 20, 40, 30);     // right only: keeps its distance to it
+    auto* bottom = Add<TPanel>(10, 150, 40, 30);    // top and bottom: grows downwards
+    auto* loose = Add<TPanel>(100, 100, 20, 20);    // neither: keeps its middle
+    auto* plain = Add<TPanel>(5, 5, 10, 10);        // the default: stays
+    stretch->SetAnchors(akLeft | akTop | akRight);
+    right->SetAnchors(akTop | akRight);
+    bottom->SetAnchors(akLeft | akTop | akBottom);
+    loose->SetAnchors(0);
+    Form->SetBounds(0, 0, 340, 260); // 40 wider, 60 taller
+    EXPECT_EQ(stretch->BoundsRect(), (TRect{10, 20, 150, 50}));
+    EXPECT_EQ(right->BoundsRect(), (TRect{290, 20, 330, 50}));
+    EXPECT_EQ(bottom->BoundsRect(), (TRect{10, 150, 50, 240}));
+    EXPECT_EQ(loose->BoundsRect(), (TRect{120, 130, 140, 150}));
+    EXPECT_EQ(plain->BoundsRect(), (TRect{5, 5, 15, 15}));
+    // Moved by code, a control counts from its new place.
+    right->SetLeft(200);
+    Form->SetBounds(0, 0, 300, 260);
+    EXPECT_EQ(right->Left(), 160);
+    EXPECT_EQ(stretch->Width(), 100);
+}
+
+TEST_F(ControlsTest, ConstraintsLimitEveryNewSize)
+{
+    auto* c = Add<TPanel>(0, 0, 50, 50);
+    c->SetConstraints(TSizeConstraints{20, 30, 80, 0});
+    EXPECT_EQ(c->Width(), 50);
+    c->SetBounds(0, 0, 200, 10);
+    EXPECT_EQ(c->Width(), 80);
+    EXPECT_EQ(c->Height(), 30);
+    c->SetWidth(5);
+    EXPECT_EQ(c->Width(), 20);
+    c->SetConstraints(TSizeConstraints{40, 0, 0, 0}); // the present size is brought in at once
+    EXPECT_EQ(c->Width(), 40);
+    c->SetAlign(alClient); // aligning obeys them too
+    EXPECT_EQ(c->Width(), 300);
+    c->SetConstraints(TSizeConstraints{0, 0, 120, 90});
+    EXPECT_EQ(c->BoundsRect(), (TRect{0, 0, 120, 90}));
+}
+
 TEST_F(ControlsTest, PanelPaintsItsColourAndBevel)
 {
     auto* p = Add<TPanel>(0, 0, 20, 10);
@@ -442,8 +660,8 @@ TEST_F(ControlsTest, OpaqueLabelPaintsItsColourTransparentDoesNot)
     headless::PostPaint(l);
     Finish();
     Form->ShowModal();
-    // A transparent label paints nothing: what was there stays, and the red never shows.
-    EXPECT_EQ(headless::Surface(l)->PixelAt(0, 0), 0xFF0000FFu);
+    // A transparent label shows its parent's colour behind the text; the red never shows.
+    EXPECT_EQ(headless::Surface(l)->PixelAt(0, 0), THeadlessCanvas::ToColor32(Form->Color()));
     EXPECT_EQ(headless::PaintCount(l), 2); // the scripted paints took the pending ones along
 }
 

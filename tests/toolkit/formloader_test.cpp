@@ -355,4 +355,51 @@ TEST_F(FormLoaderTest, ValuesAControlRefusesAreNamedWithTheirLine)
                  std::bad_alloc);
 }
 
+TEST_F(FormLoaderTest, PublishedNamesAreAllAStoredFormMayGive)
+{
+    RegisterTestBar();
+    RegisterControlKind("TPublishingBar", "TTestBar", [](TComponent* o) { return new TTestBar(o); })
+        .Publish({"Position", "Bitmap", "Color", "OnUserChange"});
+    const TControlKind* k = FindControlKind("TPublishingBar");
+    ASSERT_NE(k, nullptr);
+    EXPECT_NE(k->FindProperty("position"), nullptr);
+    EXPECT_NE(k->FindProperty("Bitmap.Scale"), nullptr) << "a published group takes its parts";
+    EXPECT_NE(k->FindProperty("Color"), nullptr) << "a base's setter, published here";
+    EXPECT_NE(k->FindProperty("Bounds"), nullptr) << "the place always is";
+    EXPECT_NE(k->FindEvent("OnUserChange"), nullptr);
+    EXPECT_EQ(k->FindProperty("Range"), nullptr) << "registered but not published";
+    EXPECT_EQ(k->FindProperty("Align"), nullptr);
+    EXPECT_EQ(k->FindEvent("OnPaint"), nullptr);
+    EXPECT_NE(FindControlKind("TTestBar")->FindProperty("Range"), nullptr) << "the base keeps its own";
+    EXPECT_NE(LoadError("form F: TForm\n  control b: TPublishingBar\n    Range = 1, 2\n  end\nend\n")
+                  .find("unknown property Range"),
+              std::string::npos);
+}
+
+TEST_F(FormLoaderTest, AnchorsConstraintsAndTheNewEventsAreStored)
+{
+    TComponentPtr<TForm> f(CreateFormOf<TForm>(nullptr));
+    int doubles = 0, resizes = 0;
+    f->RegisterHandler("Twice", [&](TObject*) { ++doubles; });
+    f->RegisterHandlerOf<TCanResizeEvent>("MayResize", [&](TObject*, int&, int&, bool&) { ++resizes; });
+    f->RegisterHandlerOf<TMouseWheelUpDownEvent>("WheelDown", [](TObject*, TShiftState, TPoint, bool&) {});
+    f->LoadFromDescription("form F: TForm\n  ClientWidth = 300\n  ClientHeight = 200\n"
+                           "  control p: TPanel\n    Bounds = 10, 10, 100, 50\n"
+                           "    Anchors = akLeft, akTop, akRight\n"
+                           "    Constraints.MinWidth = 60\n    Constraints.MaxWidth = 250\n"
+                           "    OnDblClick = Twice\n    OnCanResize = MayResize\n    OnMouseWheelDown = WheelDown\n"
+                           "  end\nend\n");
+    auto* p = dynamic_cast<TPanel*>(f->FindComponent("p"));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->Anchors(), akLeft | akTop | akRight);
+    EXPECT_EQ(p->Constraints(), (TSizeConstraints{60, 0, 250, 0}));
+    ASSERT_TRUE(p->OnDblClick);
+    ASSERT_TRUE(p->OnCanResize);
+    EXPECT_TRUE(p->OnMouseWheelDown);
+    p->OnDblClick(p);
+    EXPECT_EQ(doubles, 1);
+    EXPECT_EQ(LoadError("form F: TForm\n  Anchors = akLeft, akSide\nend\n").find("akSide") != std::string::npos, true);
+}
+
 } // namespace
+

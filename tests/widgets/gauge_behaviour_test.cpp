@@ -303,6 +303,31 @@ TEST_F(BarMouse, HoverFollowsTheMouseAndStopsWhenItLeaves)
     Run();
 }
 
+// The pointer can leave without the bar seeing a move (another window took it): the hover
+// check looks where the pointer really is.
+TEST_F(BarMouse, HoverCheckLooksAtTheRealPointer)
+{
+    auto* b = AddSlider(127); // at (10, 10) on the form
+    headless::PostMouseMove(b, 46, 5);
+    headless::PostAdvanceTime(150);
+    headless::PostCall([&] {
+        EXPECT_TRUE(b->RepeatTimer()->Running()) << "the pointer is still on the bar";
+        EXPECT_EQ(b->HotZone(), ZONE_HANDLE);
+        headless::SetCursorPos(b->ClientToScreen(TPoint{46, 40})); // below it, no event
+    });
+    headless::PostAdvanceTime(150);
+    headless::PostCall([&] {
+        EXPECT_FALSE(b->RepeatTimer()->Running());
+        EXPECT_EQ(b->HotZone(), ZONE_NONE);
+    });
+    // On the border, outside the client area, is outside too.
+    headless::PostMouseMove(b, 46, 5);
+    headless::PostCall([&] { headless::SetCursorPos(b->ClientToScreen(TPoint{0, 5})); });
+    headless::PostAdvanceTime(150);
+    headless::PostCall([&] { EXPECT_FALSE(b->RepeatTimer()->Running()); });
+    Run();
+}
+
 TEST_F(BarMouse, RangeBarIgnoresPressesWhenAllIsVisible)
 {
     auto* b = Add<TCustomRangeBar>(0, 0, 200, 16);

@@ -22,7 +22,13 @@ protected:
 TEST_F(ImgViewTest, BarsLaidOutAlongTheEdges)
 {
     auto* v = Add<TPSImgView32>(0, 0, 300, 200);
-    EXPECT_EQ(v->ViewportRect(), (TRect{0, 0, 300 - DefaultScrollBarHeight, 200 - DefaultScrollBarHeight}));
+    // Without a size of their own the bars are as thick as the system's scroll bars.
+    EXPECT_EQ(v->ViewportRect(), (TRect{0, 0, 283, 183}));
+    headless::SetHorzScrollBarHeight(24);
+    EXPECT_EQ(v->ViewportRect(), (TRect{0, 0, 276, 176}));
+    v->LayoutBars();
+    EXPECT_EQ(v->HorzBar()->BoundsRect(), (TRect{0, 176, 276, 200}));
+    EXPECT_EQ(v->VertBar()->BoundsRect(), (TRect{276, 0, 300, 176}));
     v->ScrollBars()->SetSize(20);
     EXPECT_EQ(v->ScrollBars()->Size(), 20);
     EXPECT_EQ(v->ViewportRect(), (TRect{0, 0, 280, 180}));

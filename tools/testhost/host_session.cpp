@@ -263,7 +263,16 @@ OSErr VP_CDECL HostSession::DisplayPixels(const PSPixelMap* Source, const VRect*
         ++Current->Counters.DisplayErrors;
         return filterBadParameters;
     }
+    const long long pixels = static_cast<long long>(shown.Width) * shown.Height;
+    Current->Counters.DisplayedPixels += pixels;
+    ProcessDisplayTally().Calls += 1;
+    ProcessDisplayTally().Pixels += pixels;
     return noErr;
+}
+
+DisplayTally& ProcessDisplayTally() {
+    static DisplayTally tally;
+    return tally;
 }
 
 std::optional<std::vector<std::uint8_t>> HostSession::SlotBlock() const {

@@ -1,6 +1,7 @@
 // One filter host: owns the image, builds the filter record for each call and serves the
 // module's requests through advanceState, displayPixels and the handle callbacks.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -30,6 +31,7 @@ struct CallStats {
     int AdvanceErrors = 0;
     int DisplayCalls = 0;
     int DisplayErrors = 0;
+    long long DisplayedPixels = 0;  // pixels of the source rectangles of the well-formed calls
     int NewHandleCalls = 0;
     int LockHandleCalls = 0;
     int DisposeHandleCalls = 0;
@@ -42,6 +44,13 @@ struct CallOutcome {
     Rect16 InRect{}, OutRect{}, MaskRect{};
     int ContinueCalls = 0;
 };
+
+// Every well-formed displayPixels call of the process so far, for a thread that watches the
+// module paint while it runs.
+struct DisplayTally {
+    std::atomic<long long> Calls{0}, Pixels{0};
+};
+DisplayTally& ProcessDisplayTally();
 
 class HostSession {
 public:

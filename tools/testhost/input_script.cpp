@@ -1,5 +1,6 @@
 #include "input_script.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -11,7 +12,10 @@
 #include <windows.h>
 
 #include <chrono>
+#include <map>
 #include <thread>
+
+#include "host_session.h"
 #endif
 
 namespace {
@@ -72,6 +76,13 @@ bool ParseInputScript(const std::string& Script, std::vector<InputCommand>& Out,
         };
         if (c.Verb == "wait") {
             ok = numbers(1, 1) && c.Numbers[0] >= 0 && c.Numbers[0] <= 10000;
+        } else if (c.Verb == "check-strokes") {
+            ok = w.size() == 2;
+            if (ok) c.Target = w[1];
+        } else if (c.Verb == "mark-display") {
+            ok = w.size() == 1;
+        } else if (c.Verb == "check-display") {
+            ok = numbers(1, 1) && c.Numbers[0] >= 0;
         } else if (c.Verb == "click" || c.Verb == "check-panel" || c.Verb == "check-preview") {
             ok = w.size() == 4 && numbers(2, 2);
             if (ok) c.Target = w[1];
@@ -120,6 +131,70 @@ std::uint32_t PanelColourAt(int X, int Y, int Saturation) {
     return panel.Buffer()->PixelAt(X, Y);
 }
 
+void DrawReference(const HostImage& Before, const std::vector<Stroke>& Strokes, std::uint32_t Pen, bool Smooth,
+                   TBitmap32& Out) {
+    HostImage before = Before;
+    Out.SetSize(before.Width, before.Height);
+    for (int y = 0; y < before.Height; ++y)
+        for (int x = 0; x < before.Width; ++x) {
+            const std::uint8_t* p = before.At(x, y);
+            Out.SetPixelAt(x, y, 0xFF000000u | p[0] | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16));
+        }
+    Out.PenColor = Pen;
+    for (const Stroke& s : Strokes) {
+        const int ox = (s.ClientWidth - before.Width) / 2, oy = (s.ClientHeight - before.Height) / 2;
+        for (std::size_t i = 0; i < s.Points.size(); ++i) {
+            const int x = s.Points[i].first - ox, y = s.Points[i].second - oy;
+            if (i == 0) Out.MovePenTo(x, y);
+            else if (Smooth) Out.LineToSmooth(x, y);
+            else Out.LineToBlended(x, y);
+        }
+    }
+}
+
+bool StrokesShown(const HostImage& Before, const StrokeCheck& Check, std::uint32_t Pen, bool Smooth,
+                  std::string& Report) {
+    if (Before.Channels < 3 || Check.Client.Channels < 3) {
+        Report = "the image or the shot is not RGB";
+        return false;
+    }
+    TBitmap32 expected;
+    DrawReference(Before, Check.Strokes, Pen, Smooth, expected);
+    HostImage before = Before, client = Check.Client;
+    const int ox = (client.Width - before.Width) / 2, oy = (client.Height - before.Height) / 2;
+    long compared = 0, stroked = 0;
+    for (int y = 0; y < before.Height; ++y)
+        for (int x = 0; x < before.Width; ++x) {
+            const int cx = x + ox, cy = y + oy;
+            if (cx < std::max(0, Check.ShownLeft) || cy < std::max(0, Check.ShownTop) ||
+                cx >= std::min(client.Width, Check.ShownRight) || cy >= std::min(client.Height, Check.ShownBottom))
+                continue;
+            const std::uint32_t e = expected.PixelAt(x, y);
+            bool drawn = false;
+            for (int k = 0; k < 3; ++k) {
+                const int want = static_cast<int>((e >> (8 * k)) & 0xFF);
+                drawn |= want != before.At(x, y)[k];
+                if (client.At(cx, cy)[k] != want) {
+                    char line[200];
+                    std::snprintf(line, sizeof line,
+                                  "image pixel (%d, %d) at preview (%d, %d) shows %d in plane %d, the reference has %d",
+                                  x, y, cx, cy, client.At(cx, cy)[k], k, want);
+                    Report = line;
+                    return false;
+                }
+            }
+            ++compared;
+            stroked += drawn;
+        }
+    if (compared == 0) {
+        Report = "no pixel of the image lies on the preview";
+        return false;
+    }
+    Report = std::to_string(compared) + " pixels shown, " + std::to_string(stroked) +
+             " of them drawn on, all as the reference";
+    return true;
+}
+
 bool MatchesDrawing(const HostImage& Before, const HostImage& After, const std::vector<Stroke>& Strokes,
                     std::uint32_t Pen, bool Smooth, std::string& Report) {
     if (Before.Channels < 3 || After.Width != Before.Width || After.Height != Before.Height ||
@@ -129,22 +204,7 @@ bool MatchesDrawing(const HostImage& Before, const HostImage& After, const std::
     }
     HostImage before = Before, after = After;
     TBitmap32 expected;
-    expected.SetSize(before.Width, before.Height);
-    for (int y = 0; y < before.Height; ++y)
-        for (int x = 0; x < before.Width; ++x) {
-            const std::uint8_t* p = before.At(x, y);
-            expected.SetPixelAt(x, y, 0xFF000000u | p[0] | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16));
-        }
-    expected.PenColor = Pen;
-    for (const Stroke& s : Strokes) {
-        const int ox = (s.ClientWidth - before.Width) / 2, oy = (s.ClientHeight - before.Height) / 2;
-        for (std::size_t i = 0; i < s.Points.size(); ++i) {
-            const int x = s.Points[i].first - ox, y = s.Points[i].second - oy;
-            if (i == 0) expected.MovePenTo(x, y);
-            else if (Smooth) expected.LineToSmooth(x, y);
-            else expected.LineToBlended(x, y);
-        }
-    }
+    DrawReference(Before, Strokes, Pen, Smooth, expected);
     int changed = 0, differ = 0;
     for (int y = 0; y < before.Height; ++y)
         for (int x = 0; x < before.Width; ++x) {
@@ -290,9 +350,13 @@ UINT KeyCode(const std::string& k) {
 
 }  // namespace
 
-std::vector<Stroke> RunInputScript(const std::vector<InputCommand>& Script, unsigned long Thread,
-                                   const HostImage& Original, int& Failures) {
-    std::vector<Stroke> strokes;
+ScriptOutcome RunInputScript(const std::vector<InputCommand>& Script, unsigned long Thread,
+                             const HostImage& Original, int& Failures) {
+    ScriptOutcome outcome;
+    std::vector<Stroke>& strokes = outcome.Strokes;
+    // Every drag by the component it was made on.
+    std::map<std::string, std::vector<Stroke>> dragged;
+    long long markCalls = 0, markPixels = 0;
     auto fail = [&Failures](const std::string& what) {
         ++Failures;
         std::printf("FAIL: %s\n", what.c_str());
@@ -305,7 +369,7 @@ std::vector<Stroke> RunInputScript(const std::vector<InputCommand>& Script, unsi
     }
     if (!d.Window) {
         fail("input: no dialog appeared");
-        return strokes;
+        return outcome;
     }
     Pause(300);  // the dialog paints itself first
     HostImage original = Original;
@@ -344,6 +408,7 @@ std::vector<Stroke> RunInputScript(const std::vector<InputCommand>& Script, unsi
                 }
                 Pause(20);
             }
+            dragged[c.Target].push_back(s);
             if (c.Target == "Image") strokes.push_back(std::move(s));
         } else if (c.Verb == "key") {
             if (!target) {
@@ -359,6 +424,51 @@ std::vector<Stroke> RunInputScript(const std::vector<InputCommand>& Script, unsi
             Pause(500);
             if (TakeShot(d, c.Text)) std::printf("input: shot %s, %d x %d\n", c.Text.c_str(), d.Shot.Width, d.Shot.Height);
             else fail("input: no screenshot");
+        } else if (c.Verb == "mark-display") {
+            markCalls = ProcessDisplayTally().Calls;
+            markPixels = ProcessDisplayTally().Pixels;
+        } else if (c.Verb == "check-display") {
+            const long long calls = ProcessDisplayTally().Calls - markCalls;
+            const long long pixels = ProcessDisplayTally().Pixels - markPixels;
+            std::printf("input: since the mark displayPixels was called %lld times for %lld pixels (at most %d)\n",
+                        calls, pixels, c.Numbers[0]);
+            if (calls == 0) fail("input: nothing was shown through displayPixels since the mark");
+            if (pixels > c.Numbers[0]) fail("input: displayPixels showed more than asked for since the mark");
+        } else if (c.Verb == "check-strokes") {
+            if (d.Shot.Pixels.empty()) {
+                fail("input: check-strokes without a shot");
+                continue;
+            }
+            // The client area of the component, cut out of the last shot.
+            RECT cr{};
+            GetClientRect(target, &cr);
+            POINT o{0, 0};
+            ClientToScreen(target, &o);
+            StrokeCheck check;
+            check.Target = c.Target;
+            check.Strokes = dragged[c.Target];
+            check.Client.Width = cr.right;
+            check.Client.Height = cr.bottom;
+            check.Client.Channels = 3;
+            check.Client.Pixels.assign(static_cast<std::size_t>(cr.right) * cr.bottom * 3, 0);
+            check.ShownLeft = std::max(0, -static_cast<int>(o.x));
+            check.ShownTop = std::max(0, -static_cast<int>(o.y));
+            check.ShownRight = std::min(static_cast<int>(cr.right), static_cast<int>(GetSystemMetrics(SM_CXSCREEN) - o.x));
+            check.ShownBottom = std::min(static_cast<int>(cr.bottom), static_cast<int>(GetSystemMetrics(SM_CYSCREEN) - o.y));
+            bool inside = true;
+            for (int y = 0; y < cr.bottom; ++y)
+                for (int x = 0; x < cr.right; ++x) {
+                    const int sx = o.x + x - d.ShotOrigin.x, sy = o.y + y - d.ShotOrigin.y;
+                    if (sx < 0 || sy < 0 || sx >= d.Shot.Width || sy >= d.Shot.Height) {
+                        inside = false;
+                        continue;
+                    }
+                    const std::uint8_t* from = d.Shot.At(sx, sy);
+                    std::copy(from, from + 3, check.Client.At(x, y));
+                }
+            if (!inside) fail("input: " + c.Target + " is not wholly in the shot");
+            std::printf("input: check-strokes %s kept, %zu stroke(s) so far\n", c.Target.c_str(), check.Strokes.size());
+            outcome.StrokeChecks.push_back(std::move(check));
         } else if (c.Verb == "check-panel" || c.Verb == "check-preview") {
             const int x = c.Numbers[0], y = c.Numbers[1];
             long want;
@@ -387,6 +497,6 @@ std::vector<Stroke> RunInputScript(const std::vector<InputCommand>& Script, unsi
         }
         Pause(60);
     }
-    return strokes;
+    return outcome;
 }
 #endif

@@ -12,12 +12,22 @@
 //   check-panel NAME X Y         the shot shows what the dialog's colour panel paints there
 //   check-preview NAME X Y       the shot shows the host image's pixel (X, Y) on the preview
 //                                (scale 1, centred)
+//   check-strokes NAME           the shot shows, wherever the image lies on preview NAME, the
+//                                host image with every stroke drawn on NAME so far as the
+//                                drawing reference puts it (scale 1, centred); judged after the
+//                                run with the pen and smoothing the run saved
+//   mark-display                 starts counting displayPixels calls and the pixels they show
+//   check-display MAX            since the mark the module showed something through
+//                                displayPixels, and at most MAX pixels (place it after a shot,
+//                                which waits for the paints)
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "bmp_image.h"
+
+class TBitmap32;
 
 struct InputCommand {
     std::string Verb, Target;
@@ -39,6 +49,27 @@ struct Stroke {
 // buffer pixel shown as plane k. Saturation is the panel's.
 std::uint32_t PanelColourAt(int X, int Y, int Saturation);
 
+// Before with Strokes drawn the way the line dialog draws them at scale 1 with a centred
+// preview: planes 0..2 in bytes 0..2 of each pixel.
+void DrawReference(const HostImage& Before, const std::vector<Stroke>& Strokes, std::uint32_t Pen, bool Smooth,
+                   TBitmap32& Out);
+
+// What check-strokes keeps: the preview's client area as the shot showed it (planes red,
+// green, blue, one per displayed colour) and the strokes drawn on that preview until then.
+// Only the client pixels from (ShownLeft, ShownTop) to (ShownRight, ShownBottom) were on
+// the screen; the rest of a window beyond the screen's edge is never shown.
+struct StrokeCheck {
+    std::string Target;
+    HostImage Client;
+    int ShownLeft = 0, ShownTop = 0, ShownRight = 0, ShownBottom = 0;
+    std::vector<Stroke> Strokes;
+};
+// True when Check.Client shows, at every client pixel on the screen where the centred image
+// lies, the reference drawing of Check's strokes on Before. Report counts what was compared
+// or names the first difference.
+bool StrokesShown(const HostImage& Before, const StrokeCheck& Check, std::uint32_t Pen, bool Smooth,
+                  std::string& Report);
+
 // Draws Strokes onto a copy of Before the way the line dialog does at scale 1 with a centred
 // preview (MovePenTo at the press, then a line to every later point), with Pen (alpha =
 // opacity) and anti-aliased or not; true when After's planes 0..2 equal that. Report says
@@ -47,9 +78,14 @@ bool MatchesDrawing(const HostImage& Before, const HostImage& After, const std::
                     std::uint32_t Pen, bool Smooth, std::string& Report);
 
 #ifdef _WIN32
+// What a script left to judge once its run is over.
+struct ScriptOutcome {
+    std::vector<Stroke> Strokes;  // drawn on previews
+    std::vector<StrokeCheck> StrokeChecks;
+};
 // Runs a script against the dialog that thread Thread opens: waits (up to ten seconds) for
 // the dialog, then posts the input. Prints each step and "FAIL: ..." for every failed
-// check. Returns the strokes drawn on previews.
-std::vector<Stroke> RunInputScript(const std::vector<InputCommand>& Script, unsigned long Thread,
-                                   const HostImage& Original, int& Failures);
+// check.
+ScriptOutcome RunInputScript(const std::vector<InputCommand>& Script, unsigned long Thread,
+                             const HostImage& Original, int& Failures);
 #endif

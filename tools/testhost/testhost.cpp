@@ -394,9 +394,11 @@ int main(int argc, char** argv) {
         std::intptr_t firstSlot = 0;
         int firstNewCalls = 0;
         for (int run = 1; run <= (a.About ? 0 : a.Runs); ++run) {
+            const int displayCalls = session.Stats().DisplayCalls;
+            const long long displayedPixels = session.Stats().DisplayedPixels;
 #ifdef _WIN32
             std::thread input;
-            std::vector<Stroke> drawn;
+            ScriptOutcome drawn;
             if (!a.Input.empty()) {
                 const auto& script = a.Input[std::min<std::size_t>(run, a.Input.size()) - 1];
                 const DWORD thread = GetCurrentThreadId();
@@ -404,7 +406,7 @@ int main(int argc, char** argv) {
             }
             CallOutcome o = session.Run(entry);
             if (input.joinable()) input.join();
-            if (o.Result == noErr) strokes.insert(strokes.end(), drawn.begin(), drawn.end());
+            if (o.Result == noErr) strokes.insert(strokes.end(), drawn.Strokes.begin(), drawn.Strokes.end());
 #else
             if (!a.Input.empty() && run == 1) std::printf("input: scripts drive real windows only; ignored here\n");
             CallOutcome o = session.Run(entry);
@@ -433,6 +435,25 @@ int main(int argc, char** argv) {
                 for (std::size_t i = 2 * sizeof(void*); i < block->size(); ++i) std::printf(" %02x", (*block)[i]);
             }
             std::printf("\n");
+            std::printf("run %d: displayPixels %d calls, %lld pixels\n", run, s.DisplayCalls - displayCalls,
+                        s.DisplayedPixels - displayedPixels);
+#ifdef _WIN32
+            // Judged with the pen and smoothing the run saved in the line filter's block.
+            for (const StrokeCheck& check : drawn.StrokeChecks) {
+                auto block = session.SlotBlock();
+                const std::size_t tail = 2 * sizeof(void*);
+                std::string report = "no line parameters saved";
+                bool shown = false;
+                if (block && block->size() >= tail + 12) {
+                    std::uint32_t pen = 0;
+                    for (int i = 0; i < 4; ++i) pen |= std::uint32_t((*block)[tail + 2 + i]) << (8 * i);
+                    shown = StrokesShown(original, check, pen, (*block)[tail] != 0, report);
+                }
+                std::printf("check-strokes %s: %zu stroke(s), %s\n", check.Target.c_str(), check.Strokes.size(),
+                            report.c_str());
+                expect(shown, "the shot of " + check.Target + " does not show the strokes drawn on it");
+            }
+#endif
             if (a.ExpectResult) expect(o.Result == *a.ExpectResult, "run " + std::to_string(run) + " result " + std::to_string(o.Result));
             if (a.ExpectEmptyRects)
                 expect(Empty(o.InRect) && Empty(o.OutRect) && Empty(o.MaskRect), "rects not emptied");

@@ -2,7 +2,9 @@
 // buffer onto the device context it is given, as the host would. A form holds an image view
 // over plain colour blocks, a bitmap layer over one of them and a slider beside it; after the
 // first paint the form's client area is copied from the screen and its pixels are checked.
-// Then a press on a view's size grip must hand its sizeable form to the system's sizing loop.
+// Then a press on a view's size grip must hand its sizeable form to the system's sizing loop,
+// and repaints of a view larger than its form must neither fill it first nor draw off screen
+// more than the part that was invalid and shows.
 // Prints PASS and FAIL lines; the exit code counts the failures. An optional argument names
 // the BMP file the screenshot is written to.
 #include <windows.h>
@@ -278,6 +280,112 @@ void GripChecks()
     Report(imagePresses == 0, "the grip press did not reach the image");
 }
 
+// --- repaints: what the display callback finds on the device context, and how large it is
+
+struct TProbe2 {
+    VRect Src;
+    std::int32_t Row, Col;
+    COLORREF Before;      // the context's pixel at the destination, before the call draws
+    int BitmapW, BitmapH; // the bitmap selected into the context (a memory context's)
+    bool Memory;
+};
+std::vector<TProbe2> Probes;
+
+OSErr VP_CDECL ProbePixels(const PSPixelMap* Source, const VRect* SrcRect, std::int32_t DstRow, std::int32_t DstCol,
+                           void* Context)
+{
+    HDC dc = static_cast<HDC>(Context);
+    TProbe2 p{*SrcRect, DstRow, DstCol, GetPixel(dc, DstCol, DstRow), 0, 0, GetObjectType(dc) == OBJ_MEMDC};
+    BITMAP bm{};
+    if (p.Memory && GetObject(GetCurrentObject(dc, OBJ_BITMAP), sizeof bm, &bm)) {
+        p.BitmapW = bm.bmWidth;
+        p.BitmapH = bm.bmHeight;
+    }
+    Probes.push_back(p);
+    return ShowPixels(Source, SrcRect, DstRow, DstCol, Context);
+}
+
+std::string RectText(const VRect& R)
+{
+    char s[64];
+    std::snprintf(s, sizeof s, "(%d, %d, %d, %d)", R.left, R.top, R.right, R.bottom);
+    return s;
+}
+
+void RepaintChecks()
+{
+    // The transfer dialog's way: a view as large as a big image, on a much smaller form.
+    TComponentPtr<TForm> form(CreateFormOf<TForm>(nullptr));
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(40, 40, FormW, FormH);
+    auto* view = new TPSImgView32(form.get());
+    view->SetParent(form.get());
+    view->SetColor(clWhite);
+    view->SetSizeGrip(sgNone);
+    view->SetCentered(false);
+    view->SetBounds(0, 0, 1600, 1200);
+    view->SetDoubleBuffered(true);
+    TBitmap32& image = *view->Bitmap();
+    image.SetSize(ImageW, ImageH);
+    image.Clear(Planes(255, 0, 0));
+    view->Invalidate();
+    Report(view->ViewportRect() == TRect{0, 0, 1600 - GetSystemMetrics(SM_CYHSCROLL), 1200 - GetSystemMetrics(SM_CYHSCROLL)},
+           "the bars are as thick as the system's scroll bars (" + std::to_string(GetSystemMetrics(SM_CYHSCROLL)) + ")");
+    Report((SendMessageA(static_cast<HWND>(view->Handle()), WM_GETDLGCODE, 0, 0) & DLGC_WANTARROWS) == 0,
+           "the view does not ask for the arrow keys");
+    Probes.clear();
+    DisplayHost.DisplayPixels = &ProbePixels;
+    int ticks = 0;
+    TTimer timer(nullptr);
+    timer.SetInterval(100);
+    timer.SetOnTimer([&](TObject*) {
+        if (++ticks < 3 || Probes.empty()) {
+            if (ticks >= 50) {
+                Report(false, "the large view was not painted within five seconds");
+                form->SetModalResult(mrCancel);
+            }
+            return;
+        }
+        timer.SetEnabled(false);
+        HWND h = static_cast<HWND>(view->Handle());
+        // The first paint: its off-screen copy is no larger than the form that shows the view.
+        bool small = true;
+        for (const TProbe2& p : Probes)
+            small = small && p.Memory && p.BitmapW <= FormW && p.BitmapH <= FormH;
+        Report(small, "the first double-buffered paint drew off screen at most the visible " + std::to_string(FormW) +
+                          " x " + std::to_string(FormH) + " (" + std::to_string(Probes[0].BitmapW) + " x " +
+                          std::to_string(Probes[0].BitmapH) + ")");
+        // A part of the view made invalid: only that part, nothing filled before it.
+        for (bool buffered : {true, false}) {
+            const std::string how = buffered ? "double-buffered" : "direct";
+            view->SetDoubleBuffered(buffered);
+            Probes.clear();
+            view->InvalidateRect(TRect{30, 20, 50, 44});
+            UpdateWindow(h);
+            GdiFlush();
+            if (Probes.size() != 1) {
+                Report(false, how + " repaint of a part: " + std::to_string(Probes.size()) + " display calls");
+                continue;
+            }
+            const TProbe2& p = Probes[0];
+            Report(p.Src.left == 30 && p.Src.top == 20 && p.Src.right == 50 && p.Src.bottom == 44 && p.Col == 30 &&
+                       p.Row == 20,
+                   how + " repaint of a part shows that part only: " + RectText(p.Src));
+            Report(FromColorRef(p.Before) == (TRgb{255, 0, 0}),
+                   how + " repaint finds the image it shows again, not the view's colour: " +
+                       Text(FromColorRef(p.Before)));
+            if (buffered)
+                Report(p.BitmapW == 20 && p.BitmapH == 24, "the off-screen copy is the invalid part's size (" +
+                                                               std::to_string(p.BitmapW) + " x " +
+                                                               std::to_string(p.BitmapH) + ")");
+        }
+        form->SetModalResult(mrOk);
+    });
+    timer.SetEnabled(true);
+    form->ShowModal();
+    DisplayHost.DisplayPixels = &ShowPixels;
+}
+
 DWORD WINAPI Watchdog(LPVOID)
 {
     Sleep(60000);
@@ -372,6 +480,7 @@ int main(int argc, char** argv)
     Report(DisplayRefusals == 0, "every display call was well formed (" + std::to_string(DisplayRefusals) + " refused)");
     form.reset();
     GripChecks();
+    RepaintChecks();
     DisplayHost = TDisplayHost{};
     std::printf("viewtest: %d failed\n", Failures);
     return Failures ? 1 : 0;

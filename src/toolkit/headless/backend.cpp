@@ -67,7 +67,7 @@ struct TState {
         std::uint64_t Due;
     };
     std::vector<TTimerSlot> Timers;
-    int ScreenW = 1280, ScreenH = 1024, Depth = 32;
+    int ScreenW = 1280, ScreenH = 1024, Depth = 32, HorzScrollBar = 17;
     std::vector<headless::TMessageBoxCall> Boxes;
     int BoxAnswer = MsgBoxResultOk;
     std::vector<headless::TShellOpenCall> Shell;
@@ -103,7 +103,7 @@ public:
         if (C.Visible())
             FStyle |= WS_STYLE_VISIBLE;
         S().Windows.push_back(this);
-        PaintPending = true;
+        SystemInvalidate();
     }
     ~THeadlessWindow() override
     {
@@ -111,7 +111,7 @@ public:
         w.erase(std::remove(w.begin(), w.end(), this), w.end());
     }
     void* Handle() const override { return const_cast<THeadlessWindow*>(this); }
-    void BoundsChanged() override { PaintPending = true; }
+    void BoundsChanged() override { SystemInvalidate(); }
     void VisibleChanged() override
     {
         if (Control.Visible())
@@ -122,9 +122,24 @@ public:
             InvalidateTree(Control);
     }
     void EnabledChanged() override {}
-    void TextChanged() override { PaintPending = true; }
-    void StateChanged() override { PaintPending = true; }
-    void Invalidate() override { PaintPending = true; }
+    void TextChanged() override { Invalidate(); }
+    void StateChanged() override { Invalidate(); }
+    void Invalidate() override
+    {
+        PaintPending = true;
+        PendingWhole = true;
+    }
+    void InvalidateRect(const TRect& R) override
+    {
+        if (R.Left >= R.Right || R.Top >= R.Bottom)
+            return;
+        PaintPending = true;
+        if (PendingArea.Left >= PendingArea.Right || PendingArea.Top >= PendingArea.Bottom)
+            PendingArea = R;
+        else
+            PendingArea = TRect{std::min(PendingArea.Left, R.Left), std::min(PendingArea.Top, R.Top),
+                                std::max(PendingArea.Right, R.Right), std::max(PendingArea.Bottom, R.Bottom)};
+    }
     void Update() override
     {
         if (PaintPending && Control.Showing())
@@ -149,19 +164,55 @@ public:
     static void InvalidateTree(TWinControl& C)
     {
         if (C.HandleAllocated())
-            C.WindowImpl().Invalidate();
+            static_cast<THeadlessWindow&>(C.WindowImpl()).SystemInvalidate();
         for (int i = 0; i < C.ControlCount(); ++i)
             if (auto* w = dynamic_cast<TWinControl*>(C.Controls(i)))
                 InvalidateTree(*w);
     }
 
+    // What the system itself invalidates (a new, moved, sized or shown window) is erased
+    // before it is painted.
+    void SystemInvalidate()
+    {
+        Invalidate();
+        EraseNeeded = true;
+    }
+
+    // Like the platform: the surface holds what shows of the window (the part its parents
+    // leave visible, from the window's corner), the paint reaches only the invalid part of
+    // it, the erase-background message comes first when the system asked for it, and a
+    // control that does not paint all of its area is first filled with its colour.
     void Paint()
     {
+        const TRect area = Forced || PendingWhole ? TRect{0, 0, Control.Width(), Control.Height()} : PendingArea;
         PaintPending = false;
+        PendingWhole = false;
+        Forced = false;
+        PendingArea = TRect{};
+        const bool erase = EraseNeeded;
+        EraseNeeded = false;
         ++Paints;
-        Surface.SetSize(Control.Width(), Control.Height());
-        Surface.ResetClipRect();
+        const TRect visible = dynamic_cast<TForm*>(&Control) ? TRect{0, 0, Control.Width(), Control.Height()}
+                                                             : Control.VisibleRect();
+        Surface.SetSize(visible.Right, visible.Bottom);
+        TRect clip{std::max(area.Left, visible.Left), std::max(area.Top, visible.Top),
+                   std::min(area.Right, visible.Right), std::min(area.Bottom, visible.Bottom)};
+        if (clip.Left >= clip.Right || clip.Top >= clip.Bottom)
+            return;
+        LastPaintArea = clip;
+        Surface.SetClipRect(clip);
         THeadlessCanvas canvas(Surface);
+        if (erase) {
+            TControlMessage e;
+            e.Kind = TMessageKind::EraseBackground;
+            e.Rect = clip;
+            Control.Dispatch(e);
+        }
+        if (!(Control.ControlStyle() & csOpaque)) {
+            canvas.Brush.Color = Control.BackgroundColor();
+            canvas.FillRect(clip);
+            canvas.Brush.Color = clWhite;
+        }
         TControlMessage m;
         m.Kind = TMessageKind::Paint;
         m.Canvas = &canvas;
@@ -170,7 +221,13 @@ public:
 
     TWinControl& Control;
     bool PaintPending = false;
+    bool PendingWhole = false;
+    TRect PendingArea;
+    bool EraseNeeded = false;
+    // Set for a paint message posted by a test: the whole window, whatever is invalid.
+    bool Forced = false;
     int Paints = 0;
+    TRect LastPaintArea;
     TBitmap32 Surface;
 
 private:
@@ -312,8 +369,10 @@ void Deliver(TEvent& E)
         break;
     }
     case TEvent::evPaint:
-        if (auto* w = WindowOf(dynamic_cast<TWinControl*>(E.Target)))
+        if (auto* w = WindowOf(dynamic_cast<TWinControl*>(E.Target))) {
+            w->Forced = true;
             w->Paint();
+        }
         break;
     case TEvent::evTick: {
         auto& t = S().Timers;
@@ -537,6 +596,7 @@ void ReleaseCapture() { S().Capture = nullptr; }
 TWinControl* CaptureControl() { return S().Capture; }
 void SetCursor(int CursorId) { S().Cursor = CursorId; }
 int CurrentCursor() { return S().Cursor; }
+TPoint CursorPos() { return S().CursorScreen; }
 
 void StartTimer(TTimer& Timer)
 {
@@ -562,6 +622,7 @@ void StartFormSizing(TForm& Form, int HitTest)
 int ScreenWidth() { return S().ScreenW; }
 int ScreenHeight() { return S().ScreenH; }
 int ScreenDepth() { return S().Depth; }
+int HorzScrollBarHeight() { return S().HorzScrollBar; }
 
 TSize TextExtent(const TFont& Font, const std::string& Text)
 {
@@ -722,6 +783,7 @@ void Reset()
     s.ScreenW = 1280;
     s.ScreenH = 1024;
     s.Depth = 32;
+    s.HorzScrollBar = 17;
     s.Boxes.clear();
     s.BoxAnswer = MsgBoxResultOk;
     s.Shell.clear();
@@ -828,6 +890,13 @@ int PaintCount(const TWinControl* C)
     THeadlessWindow* w = WindowOf(C);
     return w ? w->Paints : 0;
 }
+TRect LastPaintArea(const TWinControl* C)
+{
+    THeadlessWindow* w = WindowOf(C);
+    return w ? w->LastPaintArea : TRect{};
+}
+void SetCursorPos(TPoint Screen) { S().CursorScreen = Screen; }
+void SetHorzScrollBarHeight(int Pixels) { S().HorzScrollBar = Pixels; }
 
 void SetScreenSize(int W, int H)
 {

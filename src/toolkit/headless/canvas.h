@@ -10,6 +10,7 @@ public:
     explicit THeadlessCanvas(TBitmap32& Target) : FTarget(Target) {}
 
     void* Handle() const override { return &FTarget; }
+    TRect ClipRect() const override { return FTarget.ClipRect(); }
     TBitmap32& Target() const { return FTarget; }
     TColor Pixel(int X, int Y) const override;
     void SetPixel(int X, int Y, TColor Color) override;

@@ -59,13 +59,23 @@ std::uint64_t Now();
 bool PaintPending(const TWinControl* Control);
 // Delivers every pending paint of showing controls (what an idle loop does).
 void FlushPaints();
-// What the control drew at its last paint (its own size; empty before the first paint).
+// Like the platform, a paint reaches only what is invalid (a whole-window invalidation, or
+// the union of the rectangles invalidated since the last paint) and what the control's
+// parents leave visible; a control without csOpaque is first filled with its colour there.
+// What the control shows: its area from the corner to the end of its visible part (empty
+// before the first paint), holding what the paints drew.
 const TBitmap32* Surface(const TWinControl* Control);
 int PaintCount(const TWinControl* Control);
+// The area the last paint reached, control coordinates (empty when it reached nothing).
+TRect LastPaintArea(const TWinControl* Control);
 
 // --- screen
 void SetScreenSize(int Width, int Height);
 void SetScreenDepth(int Depth);
+// The system's horizontal scroll bar height (17 after Reset).
+void SetHorzScrollBarHeight(int Pixels);
+// Moves the pointer without a mouse event (mouse events move it to where they happen).
+void SetCursorPos(TPoint Screen);
 // The form whose modal loop runs now (innermost), null outside any.
 TForm* ModalForm();
 // Platform windows that exist now.

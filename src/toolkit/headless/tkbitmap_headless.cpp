@@ -62,6 +62,11 @@ public:
     VP_CLASS_NAME(TStoreCanvas)
     explicit TStoreCanvas(const TStore* S) : FStore(S) {}
     void* Handle() const override { return FStore->DC; }
+    TRect ClipRect() const override
+    {
+        TSurface* s = SurfaceOf(*FStore);
+        return s ? TRect{0, 0, s->Width, s->Height} : TRect{};
+    }
     TColor Pixel(int X, int Y) const override
     {
         TSurface* s = SurfaceOf(*FStore);

@@ -19,6 +19,10 @@
 #include "toolkit/win32/gdi_canvas.h"
 #include "toolkit/win32/win32.h"
 
+static_assert(DlgWantArrows == DLGC_WANTARROWS && DlgWantTab == DLGC_WANTTAB && DlgWantAllKeys == DLGC_WANTALLKEYS &&
+                  DlgWantChars == DLGC_WANTCHARS,
+              "the toolkit's dialog codes are the platform's");
+
 const char* const win32::FormClassName = "VesperForm";
 const char* const win32::ControlClassName = "VesperControl";
 
@@ -285,7 +289,14 @@ public:
         if (!FHwnd)
             return;
         PlaceChildren();
-        InvalidateRect(FHwnd, nullptr, FCombo ? TRUE : FALSE);
+        ::InvalidateRect(FHwnd, nullptr, FCombo ? TRUE : FALSE);
+    }
+    void InvalidateRect(const TRect& R) override
+    {
+        if (!FHwnd)
+            return;
+        RECT r{R.Left, R.Top, R.Right, R.Bottom};
+        ::InvalidateRect(FHwnd, &r, FCombo ? TRUE : FALSE);
     }
     void Update() override
     {
@@ -443,27 +454,40 @@ void TWin32Window::Paint()
     RECT cr;
     GetClientRect(FHwnd, &cr);
     HWND h = FHwnd;
-    // A transparent label shows its parent's colour behind the text.
-    auto* label = dynamic_cast<TLabel*>(&Control);
-    TColor back = label && label->Transparent() && Control.Parent() ? Control.Parent()->Color() : Control.Color();
+    const TColor back = Control.BackgroundColor();
+    // A control that paints all of its area is not filled first: the fill would show as a
+    // flash of its colour on every repaint.
+    const bool opaque = (Control.ControlStyle() & csOpaque) != 0;
     auto run = [&](HDC target) {
         TGdiCanvas canvas(target);
-        canvas.Brush.Color = back;
-        canvas.FillRect(TRect{cr.left, cr.top, cr.right, cr.bottom});
-        canvas.Brush.Color = clWhite;
+        if (!opaque) {
+            canvas.Brush.Color = back;
+            canvas.FillRect(TRect{cr.left, cr.top, cr.right, cr.bottom});
+            canvas.Brush.Color = clWhite;
+        }
         TControlMessage m;
         m.Kind = TMessageKind::Paint;
         m.Canvas = &canvas;
         Control.Dispatch(m);
     };
-    if (Control.DoubleBuffered() && cr.right > 0 && cr.bottom > 0) {
+    // What this paint can reach: the update area within what shows of the window.
+    RECT area{};
+    const bool any = GetClipBox(dc, &area) != NULLREGION && IntersectRect(&area, &area, &cr);
+    if (Control.DoubleBuffered() && any) {
+        // The off-screen copy holds the update area only; drawing keeps client coordinates
+        // through the window origin, and patterns keep the phase they have on the window.
+        const int w = area.right - area.left, hh = area.bottom - area.top;
         HDC mem = CreateCompatibleDC(dc);
-        HBITMAP bmp = CreateCompatibleBitmap(dc, cr.right, cr.bottom);
+        HBITMAP bmp = mem ? CreateCompatibleBitmap(dc, w, hh) : nullptr;
         if (mem && bmp) {
             HGDIOBJ old = SelectObject(mem, bmp);
+            SetWindowOrgEx(mem, area.left, area.top, nullptr);
+            SetBrushOrgEx(mem, ((-area.left) % 8 + 8) % 8, ((-area.top) % 8 + 8) % 8, nullptr);
+            // What an opaque control leaves undrawn stays as the screen has it.
+            if (opaque)
+                BitBlt(mem, area.left, area.top, w, hh, dc, area.left, area.top, SRCCOPY);
             run(mem);
-            BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                   ps.rcPaint.bottom - ps.rcPaint.top, mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+            BitBlt(dc, area.left, area.top, w, hh, mem, area.left, area.top, SRCCOPY);
             SelectObject(mem, old);
         } else {
             run(dc);
@@ -575,7 +599,17 @@ LRESULT TWin32Window::Message(UINT M, WPARAM W, LPARAM L)
     HWND h = FHwnd;
     switch (M) {
     case WM_PAINT: Paint(); return 0;
-    case WM_ERASEBKGND: return 1; // painting fills the background itself
+    case WM_ERASEBKGND: {
+        TControlMessage m;
+        m.Kind = TMessageKind::EraseBackground;
+        RECT r{};
+        if (GetClipBox(reinterpret_cast<HDC>(W), &r) != ERROR)
+            m.Rect = TRect{r.left, r.top, r.right, r.bottom};
+        Control.Dispatch(m);
+        if (!Alive(h))
+            return 1;
+        return m.Handled ? 1 : DefWindowProcA(h, M, W, L);
+    }
     case WM_LBUTTONDOWN: Mouse(TMessageKind::MouseDown, mbLeft, false, W, L); return 0;
     case WM_LBUTTONDBLCLK: Mouse(TMessageKind::MouseDown, mbLeft, true, W, L); return 0;
     case WM_RBUTTONDOWN: Mouse(TMessageKind::MouseDown, mbRight, false, W, L); return 0;
@@ -604,7 +638,7 @@ LRESULT TWin32Window::Message(UINT M, WPARAM W, LPARAM L)
         if (Key(TMessageKind::KeyUp, W, ssAlt) || !Alive(h))
             return 0;
         break;
-    case WM_GETDLGCODE: return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+    case WM_GETDLGCODE: return static_cast<LRESULT>(Control.DialogCode());
     case WM_SETCURSOR:
         if (SetCursorFor(L))
             return TRUE;
@@ -966,6 +1000,13 @@ void SetCursor(int CursorId)
 
 int CurrentCursor() { return B().Cursor; }
 
+TPoint CursorPos()
+{
+    POINT p{};
+    GetCursorPos(&p);
+    return TPoint{p.x, p.y};
+}
+
 void StartTimer(TTimer& Timer)
 {
     StopTimer(Timer);
@@ -1002,6 +1043,7 @@ void StartFormSizing(TForm& Form, int HitTest)
 
 int ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
 int ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+int HorzScrollBarHeight() { return GetSystemMetrics(SM_CYHSCROLL); }
 
 int ScreenDepth()
 {

@@ -151,6 +151,14 @@ void* win32::FontHandle(const TFont& Font)
     return f;
 }
 
+TRect TGdiCanvas::ClipRect() const
+{
+    RECT r{};
+    if (GetClipBox(Dc(FDc), &r) == ERROR)
+        return TRect{};
+    return TRect{r.left, r.top, r.right, r.bottom};
+}
+
 TColor TGdiCanvas::Pixel(int X, int Y) const
 {
     COLORREF c = GetPixel(Dc(FDc), X, Y);

@@ -16,6 +16,8 @@ public:
     explicit TGdiCanvas(void* Dc) : FDc(Dc) {}
 
     void* Handle() const override { return FDc; }
+    // The device context's clip box: the update area while painting.
+    TRect ClipRect() const override;
     // -1 outside the surface or the clip region.
     TColor Pixel(int X, int Y) const override;
     void SetPixel(int X, int Y, TColor Color) override;

@@ -20,6 +20,13 @@ public:
     explicit TGdiCanvas(const TStore* S) : FStore(S) {}
     explicit TGdiCanvas(HDC DC) : FFixed(DC) {}
     void* Handle() const override { return DC(); }
+    TRect ClipRect() const override
+    {
+        RECT r{};
+        if (!DC() || GetClipBox(DC(), &r) == ERROR)
+            return TRect{};
+        return TRect{r.left, r.top, r.right, r.bottom};
+    }
     TColor Pixel(int X, int Y) const override
     {
         const COLORREF c = DC() ? GetPixel(DC(), X, Y) : CLR_INVALID;

@@ -20,6 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         const std::size_t n = c.Numbers.size();
         if (c.Verb == "wait") {
             FUZZ_EXPECT(n == 1 && c.Numbers[0] >= 0 && c.Numbers[0] <= 10000, "wait without its pause");
+        } else if (c.Verb == "check-strokes") {
+            FUZZ_EXPECT(n == 0 && !c.Target.empty(), "check-strokes without its preview");
+        } else if (c.Verb == "mark-display") {
+            FUZZ_EXPECT(n == 0 && c.Target.empty(), "mark-display with arguments");
+        } else if (c.Verb == "check-display") {
+            FUZZ_EXPECT(n == 1 && c.Numbers[0] >= 0, "check-display without its bound");
         } else if (c.Verb == "click" || c.Verb == "check-panel" || c.Verb == "check-preview") {
             FUZZ_EXPECT(n == 2 && !c.Target.empty(), c.Verb + " without target and point");
         } else if (c.Verb == "drag") {
