@@ -74,21 +74,6 @@ TEST_F(ImageKindsTest, UnknownScaleModeNamesTheLine)
                  EFormDescriptionError);
 }
 
-// Found by fuzzing the stored forms: the buffer of a view this large cannot be allocated,
-// and that surfaced as a bare allocation error instead of a description error.
-TEST_F(ImageKindsTest, SizeTooLargeForTheBufferNamesTheLine)
-{
-    RegisterImageKinds();
-    TComponentPtr<TForm> form(CreateFormOf<TForm>(nullptr));
-    try {
-        LoadFormDescription(*form, "form F: TForm\n  control I: TPSImgView32\n"
-                                   "    Bounds = 0, 0, 32767, 32767\n  end\nend\n");
-        FAIL() << "loaded";
-    } catch (const EFormDescriptionError& e) {
-        EXPECT_STREQ(e.what(), "Line 3: Can't allocate the DIB handle (property Bounds of I: TPSImgView32)");
-    }
-}
-
 // What a stored form may set on each kind is what its Part publishes, no more.
 TEST_F(ImageKindsTest, EachKindTakesExactlyItsPublishedNames)
 {
