@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The whole test run: set-up, the four builds, native tests (plain and sanitized), the release
-# package and its check, and the Windows modules' end-to-end tests under Wine in a virtual
-# display.
+# The whole test run: set-up, the four builds, native tests (plain and sanitized), a short run
+# of every fuzz target when clang is there, the release package and its check, and the Windows
+# modules' end-to-end tests under Wine in a virtual display.
 #
 # Without wine32 (set-up leaves build/setup/wine32-missing.txt saying why it could not be
 # installed) the 32-bit module is still built, packaged and checked, and everything else
@@ -30,6 +30,15 @@ echo "== native tests"
 ctest --preset native -j "$jobs"
 echo "== native tests under ASan and UBSan"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset native-san -j "$jobs"
+
+# A few seconds per fuzz target: the seeds must still pass, and a short search on top.
+# scripts/fuzz.sh runs them longer.
+if scripts/fuzz.sh --available; then
+  echo "== fuzz targets, ${VESPER_FUZZ_SECONDS:-4} s each"
+  VESPER_JOBS=$jobs scripts/fuzz.sh --fresh "${VESPER_FUZZ_SECONDS:-4}"
+else
+  echo "== fuzz targets skipped: clang++ with libFuzzer is not installed"
+fi
 
 echo "== release package"
 scripts/package.sh

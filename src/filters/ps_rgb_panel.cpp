@@ -277,7 +277,7 @@ void RegisterRGBPanelKind()
         return;
     TControlKind& k = RegisterControlKind("TPSRGBPanel", "TCustomControl",
                                           [](TComponent* Owner) { return new TPSRGBPanel(Owner); });
-    k.Property<TPSRGBPanel>("BevelSize", [](TPSRGBPanel& p, const TFormProperty& v) { p.SetBevelSize(v.AsInt()); })
+    k.Property<TPSRGBPanel>("BevelSize", [](TPSRGBPanel& p, const TFormProperty& v) { p.SetBevelSize(v.AsCoordinate()); })
         .Property<TPSRGBPanel>("BevelContrast",
                                [](TPSRGBPanel& p, const TFormProperty& v) { p.SetBevelContrast(v.AsInt()); })
         // Colour words are stored as their signed 32-bit value (-1 is opaque white).

@@ -133,14 +133,20 @@ private:
             t.Real = std::strtod(FText.substr(b, FPos - b).c_str(), nullptr);
             return t;
         }
-        std::string d = FText.substr(digits, FPos - digits);
-        if (d.size() > 16)
-            Fail("number out of range '" + FText.substr(b, FPos - b) + "'");
-        std::int64_t v = static_cast<std::int64_t>(std::strtoull(d.c_str(), nullptr, base));
-        if (v > 0xFFFFFFFFll)
-            Fail("number out of range '" + FText.substr(b, FPos - b) + "'");
+        // Accumulated unsigned and bounded at every digit, so no length of digits can wrap
+        // or reach a value whose negation overflows.
+        std::uint64_t v = 0;
+        for (std::size_t i = digits; i < FPos; ++i) {
+            const char c = FText[i];
+            const int digit = std::isdigit(static_cast<unsigned char>(c))
+                                  ? c - '0'
+                                  : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+            v = v * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+            if (v > 0xFFFFFFFFull)
+                Fail("number out of range '" + FText.substr(b, FPos - b) + "'");
+        }
         t.Type = TToken::Integer;
-        t.Int = negative ? -v : v;
+        t.Int = negative ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
         return t;
     }
 
@@ -194,6 +200,17 @@ private:
 
     // "form|control Name: Kind" NEWLINE { property | control } "end"
     TFormNode Block()
+    {
+        // Each level costs a stack frame here and in the loader; real dialogs nest a few deep.
+        if (FDepth >= MaxNesting)
+            FailHere("controls nested more than " + std::to_string(MaxNesting) + " deep");
+        ++FDepth;
+        TFormNode node = BlockBody();
+        --FDepth;
+        return node;
+    }
+
+    TFormNode BlockBody()
     {
         TFormNode node;
         node.Line = FTok.Line;
@@ -251,8 +268,11 @@ private:
         return p;
     }
 
+    static constexpr int MaxNesting = 100;
+
     TLexer FLex;
     TToken FTok;
+    int FDepth = 0;
 };
 
 struct TColorName {
@@ -337,6 +357,27 @@ std::vector<int> TFormProperty::AsInts(std::size_t Count) const
             Fail("expected " + std::to_string(Count) + " integers");
         out.push_back(static_cast<int>(v.Int));
     }
+    return out;
+}
+
+namespace {
+constexpr int MinCoordinate = -32768, MaxCoordinate = 32767;
+} // namespace
+
+int TFormProperty::AsCoordinate() const
+{
+    const TFormValue& v = Single(TFormValue::Integer, "an integer");
+    if (v.Int < MinCoordinate || v.Int > MaxCoordinate)
+        Fail("coordinate out of range (-32768 to 32767)");
+    return static_cast<int>(v.Int);
+}
+
+std::vector<int> TFormProperty::AsCoordinates(std::size_t Count) const
+{
+    std::vector<int> out = AsInts(Count);
+    for (int v : out)
+        if (v < MinCoordinate || v > MaxCoordinate)
+            Fail("coordinate out of range (-32768 to 32767)");
     return out;
 }
 

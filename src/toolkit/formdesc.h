@@ -49,6 +49,10 @@ struct TFormProperty {
     const std::string& AsName() const;
     std::vector<std::string> AsStrings() const;
     std::vector<int> AsInts(std::size_t Count) const;
+    // Positions and sizes: integers in the 16-bit range of window coordinates, so that the
+    // sums and differences layout takes of them stay far inside int.
+    int AsCoordinate() const;
+    std::vector<int> AsCoordinates(std::size_t Count) const;
     // An integer or a colour name (clBtnFace, clWindow, ...).
     TColor AsColor() const;
     // A name from Table.
@@ -69,5 +73,7 @@ struct TFormNode {
     std::vector<TFormNode> Children;
 };
 
-// Parses a whole description; raises EFormDescriptionError "Line N: ..." on bad syntax.
+// Parses a whole description; raises EFormDescriptionError "Line N: ..." on bad syntax, on an
+// integer beyond 32 bits (0xFFFFFFFF and -0xFFFFFFFF are the extremes) and on controls nested
+// more than 100 deep (the form counts as the first level).
 TFormNode ParseFormDescription(const std::string& Text);

@@ -1,6 +1,7 @@
 #include "toolkit/formloader.h"
 
 #include <algorithm>
+#include <new>
 
 #include "toolkit/forms.h"
 #include "toolkit/stdctrls.h"
@@ -46,16 +47,16 @@ using P = std::function<void(C&, const TFormProperty&)>;
 void RegisterStandardKinds()
 {
     TControlKind& control = Add("TControl", "", nullptr);
-    control.Property<TControl>("Left", [](TControl& c, const TFormProperty& p) { c.SetLeft(p.AsInt()); })
-        .Property<TControl>("Top", [](TControl& c, const TFormProperty& p) { c.SetTop(p.AsInt()); })
-        .Property<TControl>("Width", [](TControl& c, const TFormProperty& p) { c.SetWidth(p.AsInt()); })
-        .Property<TControl>("Height", [](TControl& c, const TFormProperty& p) { c.SetHeight(p.AsInt()); })
+    control.Property<TControl>("Left", [](TControl& c, const TFormProperty& p) { c.SetLeft(p.AsCoordinate()); })
+        .Property<TControl>("Top", [](TControl& c, const TFormProperty& p) { c.SetTop(p.AsCoordinate()); })
+        .Property<TControl>("Width", [](TControl& c, const TFormProperty& p) { c.SetWidth(p.AsCoordinate()); })
+        .Property<TControl>("Height", [](TControl& c, const TFormProperty& p) { c.SetHeight(p.AsCoordinate()); })
         .Property<TControl>("Bounds", [](TControl& c, const TFormProperty& p) {
-            std::vector<int> b = p.AsInts(4);
+            std::vector<int> b = p.AsCoordinates(4);
             c.SetBounds(b[0], b[1], b[2], b[3]);
         })
-        .Property<TControl>("ClientWidth", [](TControl& c, const TFormProperty& p) { c.SetClientWidth(p.AsInt()); })
-        .Property<TControl>("ClientHeight", [](TControl& c, const TFormProperty& p) { c.SetClientHeight(p.AsInt()); })
+        .Property<TControl>("ClientWidth", [](TControl& c, const TFormProperty& p) { c.SetClientWidth(p.AsCoordinate()); })
+        .Property<TControl>("ClientHeight", [](TControl& c, const TFormProperty& p) { c.SetClientHeight(p.AsCoordinate()); })
         .Property<TControl>("Align", [](TControl& c, const TFormProperty& p) {
             c.SetAlign(static_cast<TAlign>(p.AsEnum({{"alNone", alNone}, {"alTop", alTop}, {"alBottom", alBottom},
                                                     {"alLeft", alLeft}, {"alRight", alRight}, {"alClient", alClient},
@@ -68,7 +69,7 @@ void RegisterStandardKinds()
         .Property<TControl>("ParentColor", [](TControl& c, const TFormProperty& p) { c.SetParentColor(p.AsBool()); })
         .Property<TControl>("ParentFont", [](TControl& c, const TFormProperty& p) { c.SetParentFont(p.AsBool()); })
         .Property<TControl>("Font.Name", [](TControl& c, const TFormProperty& p) { c.Font().SetName(p.AsString()); })
-        .Property<TControl>("Font.Height", [](TControl& c, const TFormProperty& p) { c.Font().SetHeight(p.AsInt()); })
+        .Property<TControl>("Font.Height", [](TControl& c, const TFormProperty& p) { c.Font().SetHeight(p.AsCoordinate()); })
         .Property<TControl>("Font.Size", [](TControl& c, const TFormProperty& p) { c.Font().SetSize(p.AsInt()); })
         .Property<TControl>("Font.Color", [](TControl& c, const TFormProperty& p) { c.Font().SetColor(p.AsColor()); })
         .Property<TControl>("Font.Style", [](TControl& c, const TFormProperty& p) {
@@ -90,22 +91,22 @@ void RegisterStandardKinds()
         })
         .Property<TControl>("Constraints.MinWidth", [](TControl& c, const TFormProperty& p) {
             TSizeConstraints k = c.Constraints();
-            k.MinWidth = p.AsInt();
+            k.MinWidth = p.AsCoordinate();
             c.SetConstraints(k);
         })
         .Property<TControl>("Constraints.MinHeight", [](TControl& c, const TFormProperty& p) {
             TSizeConstraints k = c.Constraints();
-            k.MinHeight = p.AsInt();
+            k.MinHeight = p.AsCoordinate();
             c.SetConstraints(k);
         })
         .Property<TControl>("Constraints.MaxWidth", [](TControl& c, const TFormProperty& p) {
             TSizeConstraints k = c.Constraints();
-            k.MaxWidth = p.AsInt();
+            k.MaxWidth = p.AsCoordinate();
             c.SetConstraints(k);
         })
         .Property<TControl>("Constraints.MaxHeight", [](TControl& c, const TFormProperty& p) {
             TSizeConstraints k = c.Constraints();
-            k.MaxHeight = p.AsInt();
+            k.MaxHeight = p.AsCoordinate();
             c.SetConstraints(k);
         })
         .Event<TControl>("OnMouseWheel", &TControl::OnMouseWheel)
@@ -115,7 +116,7 @@ void RegisterStandardKinds()
         .Event<TControl>("OnCanResize", &TControl::OnCanResize);
 
     Add("TWinControl", "TControl", nullptr)
-        .Property<TWinControl>("BorderWidth", [](TWinControl& c, const TFormProperty& p) { c.SetBorderWidth(p.AsInt()); })
+        .Property<TWinControl>("BorderWidth", [](TWinControl& c, const TFormProperty& p) { c.SetBorderWidth(p.AsCoordinate()); })
         .Property<TWinControl>("TabStop", [](TWinControl& c, const TFormProperty& p) { c.SetTabStop(p.AsBool()); })
         .Property<TWinControl>("TabOrder", [](TWinControl& c, const TFormProperty& p) { c.SetTabOrder(p.AsInt()); })
         .Property<TWinControl>("DoubleBuffered", [](TWinControl& c, const TFormProperty& p) { c.SetDoubleBuffered(p.AsBool()); })
@@ -164,7 +165,7 @@ void RegisterStandardKinds()
     Add("TPanel", "TCustomControl", [](TComponent* o) { return new TPanel(o); })
         .Property<TPanel>("BevelOuter", [bevel](TPanel& c, const TFormProperty& p) { c.SetBevelOuter(bevel(p)); })
         .Property<TPanel>("BevelInner", [bevel](TPanel& c, const TFormProperty& p) { c.SetBevelInner(bevel(p)); })
-        .Property<TPanel>("BevelWidth", [](TPanel& c, const TFormProperty& p) { c.SetBevelWidth(p.AsInt()); })
+        .Property<TPanel>("BevelWidth", [](TPanel& c, const TFormProperty& p) { c.SetBevelWidth(p.AsCoordinate()); })
         .Property<TPanel>("Alignment", [alignment](TPanel& c, const TFormProperty& p) { c.SetAlignment(alignment(p)); });
     Add("TLabel", "TWinControl", [](TComponent* o) { return new TLabel(o); })
         .Property<TLabel>("Alignment", [alignment](TLabel& c, const TFormProperty& p) { c.SetAlignment(alignment(p)); })
@@ -222,6 +223,22 @@ bool IsEventName(const std::string& Name)
            Name.find('.') == std::string::npos;
 }
 
+// A value the control cannot take (a size too large for its pixels, say) is the
+// description's fault like any other bad value, so it is reported with its line and
+// property. Running out of memory stays what it is.
+void SetProperty(const TControlKind::TSetter& Set, TComponent& Target, const TFormProperty& P)
+{
+    try {
+        Set(Target, P);
+    } catch (const EFormDescriptionError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        P.Fail(e.what());
+    }
+}
+
 void ApplyProperties(TComponent& Target, const TControlKind& Kind, const TFormNode& Node,
                      std::vector<TPendingEvent>& Events)
 {
@@ -243,13 +260,13 @@ void ApplyProperties(TComponent& Target, const TControlKind& Kind, const TFormNo
             late.push_back(&p);
             continue;
         }
-        (*set)(Target, p);
+        SetProperty(*set, Target, p);
     }
     if (!late.empty())
         if (auto* w = dynamic_cast<TWinControl*>(&Target))
             w->HandleNeeded();
     for (const TFormProperty* p : late)
-        (*Kind.FindProperty(p->Name))(Target, *p);
+        SetProperty(*Kind.FindProperty(p->Name), Target, *p);
 }
 
 void BuildChildren(TForm& Form, TWinControl& Parent, const TFormNode& Node, std::vector<TPendingEvent>& Events)

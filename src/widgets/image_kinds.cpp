@@ -73,7 +73,7 @@ void RegisterImageKinds()
                          v.ScrollBars()->SetBackgnd(
                              static_cast<TRBBackgnd>(p.AsEnum({{"bgPattern", bgPattern}, {"bgSolid", bgSolid}})));
                      })
-        .Property<V>("ScrollBars.ButtonSize", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetButtonSize(p.AsInt()); })
+        .Property<V>("ScrollBars.ButtonSize", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetButtonSize(p.AsCoordinate()); })
         .Property<V>("ScrollBars.Color", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetColor(p.AsColor()); })
         .Property<V>("ScrollBars.HandleColor", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetHandleColor(p.AsColor()); })
         .Property<V>("ScrollBars.ButtonColor", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetButtonColor(p.AsColor()); })
@@ -85,7 +85,7 @@ void RegisterImageKinds()
         .Property<V>("ScrollBars.ShowHandleGrip",
                      [](V& v, const TFormProperty& p) { v.ScrollBars()->SetShowHandleGrip(p.AsBool()); })
         .Property<V>("ScrollBars.Style", [style](V& v, const TFormProperty& p) { v.ScrollBars()->SetStyle(style(p)); })
-        .Property<V>("ScrollBars.Size", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetSize(p.AsInt()); })
+        .Property<V>("ScrollBars.Size", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetSize(p.AsCoordinate()); })
         .Property<V>("ScrollBars.Increment", [](V& v, const TFormProperty& p) { v.ScrollBars()->SetIncrement(p.AsInt()); })
         .Event<V, TNotifyEvent>("OnScroll", &V::OnScroll);
     // ScaleMode and BitmapAlign are the view's own business: not published.

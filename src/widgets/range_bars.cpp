@@ -890,8 +890,8 @@ void RegisterGaugeBarKind()
         .Property<TGaugeBar>("BorderStyle", [](TGaugeBar& b, const TFormProperty& p) {
             b.SetBorderStyle(static_cast<TBorderStyle>(p.AsEnum({{"bsNone", bsNone}, {"bsSingle", bsSingle}})));
         })
-        .Property<TGaugeBar>("ButtonSize", [](TGaugeBar& b, const TFormProperty& p) { b.SetButtonSize(p.AsInt()); })
-        .Property<TGaugeBar>("HandleSize", [](TGaugeBar& b, const TFormProperty& p) { b.SetHandleSize(p.AsInt()); })
+        .Property<TGaugeBar>("ButtonSize", [](TGaugeBar& b, const TFormProperty& p) { b.SetButtonSize(p.AsCoordinate()); })
+        .Property<TGaugeBar>("HandleSize", [](TGaugeBar& b, const TFormProperty& p) { b.SetHandleSize(p.AsCoordinate()); })
         .Property<TGaugeBar>("LargeChange", [](TGaugeBar& b, const TFormProperty& p) { b.SetLargeChange(p.AsInt()); })
         .Property<TGaugeBar>("SmallChange", [](TGaugeBar& b, const TFormProperty& p) { b.SetSmallChange(p.AsInt()); })
         .Property<TGaugeBar>("ShowArrows", [](TGaugeBar& b, const TFormProperty& p) { b.SetShowArrows(p.AsBool()); })

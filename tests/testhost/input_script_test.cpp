@@ -44,6 +44,28 @@ TEST(InputScript, RefusesMalformedCommands)
     }
 }
 
+// Vertical tab and form feed are whitespace to the word split too: a command of nothing else
+// is blank and skipped, like one of spaces.
+TEST(InputScript, CommandsOfOtherWhitespaceAreBlank)
+{
+    for (const char* blank : {"\v", "\f", "\v\f \t", ";\v;", "\f|\v"}) {
+        std::vector<InputCommand> c;
+        std::string error;
+        EXPECT_TRUE(ParseInputScript(blank, c, error)) << error;
+        EXPECT_TRUE(c.empty());
+    }
+    std::vector<InputCommand> c;
+    std::string error;
+    ASSERT_TRUE(ParseInputScript("\vwait\v5\f;\v\f;\fkey\t-\venter\v", c, error)) << error;
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_EQ(c[0].Verb, "wait");
+    EXPECT_EQ(c[0].Numbers, (std::vector<int>{5}));
+    EXPECT_EQ(c[1].Verb, "key");
+    EXPECT_EQ(c[1].Text, "enter");
+    EXPECT_FALSE(ParseInputScript("wait 5;\vjump\f", c, error));
+    EXPECT_NE(error.find("bad input command"), std::string::npos);
+}
+
 HostImage Grey(int W, int H, std::uint8_t V)
 {
     HostImage img;

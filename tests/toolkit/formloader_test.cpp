@@ -1,3 +1,4 @@
+#include <new>
 #include <string>
 
 #include "fixture.h"
@@ -234,6 +235,21 @@ TEST_F(FormLoaderTest, BadValuesAreNamed)
               "Line 4: item index 1 outside the items (property ItemIndex of C: TComboBox)");
 }
 
+// Positions and sizes keep to window coordinates; the frame added to a client width of
+// INT_MAX overflowed before.
+TEST_F(FormLoaderTest, CoordinatesBeyondSixteenBitsAreNamed)
+{
+    EXPECT_EQ(LoadError("form F: TForm\n  ClientWidth = 2147483647\nend\n"),
+              "Line 2: coordinate out of range (-32768 to 32767) (property ClientWidth of F: TForm)");
+    EXPECT_EQ(LoadError("form F: TForm\n  control P: TPanel\n    Bounds = 0, -32769, 5, 5\n  end\nend\n"),
+              "Line 3: coordinate out of range (-32768 to 32767) (property Bounds of P: TPanel)");
+    EXPECT_EQ(LoadError("form F: TForm\n  Left = 32768\nend\n"),
+              "Line 2: coordinate out of range (-32768 to 32767) (property Left of F: TForm)");
+    EXPECT_EQ(LoadError("form F: TForm\n  Width = \"wide\"\nend\n"),
+              "Line 2: expected an integer (property Width of F: TForm)");
+    EXPECT_EQ(LoadError("form F: TForm\n  Left = -32768\n  Top = 32767\n  BorderWidth = 0\nend\n"), "no error");
+}
+
 TEST_F(FormLoaderTest, SyntaxErrorsGiveTheLine)
 {
     EXPECT_EQ(LoadError("\n\ncontrol X: TPanel\nend\n"), "Line 3: expected 'form'");
@@ -319,6 +335,24 @@ TEST_F(FormLoaderTest, EveryLoadedControlIsToldOnceAfterPropertiesAndEvents)
     EXPECT_EQ(b->LoadedCount, 1) << "nested controls too";
     EXPECT_EQ(b->PositionWhenLoaded, 9);
     EXPECT_EQ(early->LoadedCount, 0);
+}
+
+// What a control's own setter refuses is reported like any other bad value; running out of
+// memory is not turned into a description error.
+TEST_F(FormLoaderTest, ValuesAControlRefusesAreNamedWithTheirLine)
+{
+    RegisterControlKind("TFragileBar", "TCustomControl", [](TComponent* o) { return new TTestBar(o); })
+        .Property<TTestBar>("Size",
+                            [](TTestBar&, const TFormProperty& p) {
+                                if (p.AsInt() > 100)
+                                    throw EOutOfResources("Can't allocate the DIB handle");
+                            })
+        .Property<TTestBar>("Memory", [](TTestBar&, const TFormProperty&) { throw std::bad_alloc(); });
+    EXPECT_EQ(LoadError("form F: TForm\n  control x: TFragileBar\n    Size = 50\n    Size = 101\n  end\nend\n"),
+              "Line 4: Can't allocate the DIB handle (property Size of x: TFragileBar)");
+    TComponentPtr<TForm> f(CreateFormOf<TForm>(nullptr));
+    EXPECT_THROW(f->LoadFromDescription("form F: TForm\n  control x: TFragileBar\n    Memory = 1\n  end\nend\n"),
+                 std::bad_alloc);
 }
 
 TEST_F(FormLoaderTest, PublishedNamesAreAllAStoredFormMayGive)

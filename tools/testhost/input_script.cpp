@@ -56,11 +56,12 @@ bool ParseInputScript(const std::string& Script, std::vector<InputCommand>& Out,
     std::stringstream all(script);
     std::string part;
     while (std::getline(all, part, ';')) {
-        part = TrimSpace(part);
-        if (part.empty()) continue;
         std::stringstream words(part);
         std::vector<std::string> w;
         for (std::string s; words >> s;) w.push_back(s);
+        // Blank is what the word split finds no word in, whichever whitespace that was.
+        if (w.empty()) continue;
+        part = TrimSpace(part);
         InputCommand c;
         c.Verb = w[0];
         bool ok = true;
