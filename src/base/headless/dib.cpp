@@ -23,7 +23,10 @@ struct TBlock {
     void* Base;
     std::size_t Bytes;
     bool Mapped;
+    bool Display; // screen storage: kept from the observer
 };
+
+thread_local int DisplayScopes = 0;
 
 // From this size on, storage is mapped with transparent huge pages allowed: a new image is
 // written page by page, and 2 MiB pages take a fraction of the faults (and of the time
@@ -31,10 +34,10 @@ struct TBlock {
 constexpr std::size_t MapFrom = std::size_t(4) << 20;
 
 // Heap blocks are seen by whoever watches the heap; the observer hears of mapped ones only.
-void Account(std::int64_t Bytes, bool Mapped)
+void Account(std::int64_t Bytes, const TBlock& Block)
 {
     Live.fetch_add(Bytes, std::memory_order_relaxed);
-    if (auto observer = Observer.load(std::memory_order_relaxed); observer && Mapped)
+    if (auto observer = Observer.load(std::memory_order_relaxed); observer && Block.Mapped && !Block.Display)
         observer(Bytes);
 }
 
@@ -60,6 +63,8 @@ namespace headless_dib {
 void SetStorageObserver(TStorageObserver O) { Observer.store(O, std::memory_order_relaxed); }
 std::int64_t LiveStorageBytes() { return Live.load(std::memory_order_relaxed); }
 void SetLargestStorage(std::int64_t Bytes) { Largest.store(Bytes, std::memory_order_relaxed); }
+TDisplayStorageScope::TDisplayStorageScope() { ++DisplayScopes; }
+TDisplayStorageScope::~TDisplayStorageScope() { --DisplayScopes; }
 } // namespace headless_dib
 
 TDibStorage CreateDibStorage(int Width, int Height)
@@ -74,10 +79,11 @@ TDibStorage CreateDibStorage(int Width, int Height)
     const std::int64_t largest = Largest.load(std::memory_order_relaxed);
     if (largest > 0 && static_cast<std::int64_t>(bytes) > largest)
         throw EOutOfResources("Can't allocate the DIB handle");
-    auto* block = new (std::nothrow) TBlock{nullptr, bytes, false};
+    auto* block = new (std::nothrow) TBlock{nullptr, bytes, false, DisplayScopes > 0};
     if (!block)
         throw EOutOfResources("Can't allocate the DIB handle");
-    if (bytes >= MapFrom) {
+    // Screen storage is always mapped: the heap's watchers would see it otherwise.
+    if (bytes >= MapFrom || block->Display) {
         block->Base = MapZeroed(bytes);
         block->Mapped = block->Base != nullptr;
     }
@@ -87,7 +93,7 @@ TDibStorage CreateDibStorage(int Width, int Height)
         delete block;
         throw EOutOfResources("Can't allocate the DIB handle");
     }
-    Account(static_cast<std::int64_t>(bytes), block->Mapped);
+    Account(static_cast<std::int64_t>(bytes), *block);
     s.Bits = static_cast<std::uint32_t*>(block->Base);
     s.Handle = block;
     s.DC = nullptr;
@@ -103,7 +109,7 @@ void DestroyDibStorage(TDibStorage& Storage)
         else
 #endif
             std::free(block->Base);
-        Account(-static_cast<std::int64_t>(block->Bytes), block->Mapped);
+        Account(-static_cast<std::int64_t>(block->Bytes), *block);
         delete block;
     }
     Storage = TDibStorage{};

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "base/headless/dib_accounting.h"
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
 #include "toolkit/headless/canvas.h"
@@ -194,7 +195,10 @@ public:
         ++Paints;
         const TRect visible = dynamic_cast<TForm*>(&Control) ? TRect{0, 0, Control.Width(), Control.Height()}
                                                              : Control.VisibleRect();
-        Surface.SetSize(visible.Right, visible.Bottom);
+        {
+            headless_dib::TDisplayStorageScope screen; // the system's memory on Windows
+            Surface.SetSize(visible.Right, visible.Bottom);
+        }
         TRect clip{std::max(area.Left, visible.Left), std::max(area.Top, visible.Top),
                    std::min(area.Right, visible.Right), std::min(area.Bottom, visible.Bottom)};
         if (clip.Left >= clip.Right || clip.Top >= clip.Bottom)
