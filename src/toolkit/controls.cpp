@@ -89,8 +89,6 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
             TakeAnchorRules();
         return;
     }
-    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight)
-        return;
     bool resized = AWidth != FWidth || AHeight != FHeight;
     if (FParent)
         FParent->Invalidate(); // the old place needs repainting

@@ -86,6 +86,12 @@ TPSCustomPaintBox32::~TPSCustomPaintBox32()
     FBuffer = nullptr;
 }
 
+TRect TPSCustomPaintBox32::ToBuffer(TRect R) const
+{
+    OffsetRectBy(R, -FBufferOrigin.X, -FBufferOrigin.Y);
+    return R;
+}
+
 TRect TPSCustomPaintBox32::ViewportRect() { return TRect{0, 0, Width(), Height()}; }
 
 TRect TPSCustomPaintBox32::BufferArea()
@@ -120,31 +126,21 @@ void TPSCustomPaintBox32::FitBuffer()
         FBuffer->SetSize(w, h);
     }
     FBufferOrigin = origin;
-    FBufferIsCurrent = false;
     FBufferReallocated = true;
-    FWholeStale = true;
+    MarkWholeStale();
 }
 
 void TPSCustomPaintBox32::Invalidate()
 {
-    FBufferIsCurrent = false;
-    FWholeStale = true;
+    MarkWholeStale();
     TCustomControl::Invalidate();
 }
 
-void TPSCustomPaintBox32::Loaded()
-{
-    FBufferIsCurrent = false;
-    FWholeStale = true;
-}
+void TPSCustomPaintBox32::Loaded() { MarkWholeStale(); }
 
 bool TPSCustomPaintBox32::EraseBackground(const TRect&) { return true; }
 
-void TPSCustomPaintBox32::RenderBuffer()
-{
-    FBufferIsCurrent = true;
-    FWholeStale = false;
-}
+void TPSCustomPaintBox32::RenderBuffer() { MarkBufferCurrent(); }
 
 void TPSCustomPaintBox32::PaintOverlay()
 {
@@ -171,8 +167,7 @@ void TPSCustomPaintBox32::Paint()
 void TPSCustomPaintBox32::Resize()
 {
     // The buffer is fitted by the next paint, to what that paint can show.
-    FBufferIsCurrent = false;
-    FWholeStale = true;
+    MarkWholeStale();
     TCustomControl::Resize();
 }
 
@@ -442,12 +437,7 @@ void TPSCustomImage32::ChangedRect(const TRect& R)
 {
     if (FUpdateCount != 0)
         return;
-    if (FBufferIsCurrent) {
-        FDirtyRect = R;
-        FBufferIsCurrent = false;
-    } else {
-        FDirtyRect = UnionRects(FDirtyRect, R);
-    }
+    AddDirty(R);
     DropCache();
     InvalidateArea(R);
     if (OnChange)
@@ -458,9 +448,7 @@ void TPSCustomImage32::ChangedRegion(const TRegion& Region)
 {
     if (FUpdateCount != 0)
         return;
-    const TRect b = RegionBounds(Region);
-    FDirtyRect = FBufferIsCurrent ? b : UnionRects(FDirtyRect, b);
-    FBufferIsCurrent = false;
+    AddDirty(RegionBounds(Region));
     DropCache();
     for (const TRect& part : Region)
         InvalidateArea(part);
@@ -480,8 +468,7 @@ void TPSCustomImage32::Changed()
 
 void TPSCustomImage32::Invalidate()
 {
-    FBufferIsCurrent = false;
-    FWholeStale = true;
+    MarkWholeStale();
     // The toolkit may invalidate while the control is still being built or torn down.
     if (FBitmap) {
         DropCache();
@@ -514,9 +501,7 @@ void TPSCustomImage32::RenderBuffer()
     // rest of the picture stays as it is (a blended layer is not blended twice there).
     TRect clip = FBuffer->BoundsRect();
     if (!FWholeStale) {
-        TRect dirty = FDirtyRect;
-        OffsetRectBy(dirty, -FBufferOrigin.X, -FBufferOrigin.Y);
-        if (!IntersectRects(clip, clip, dirty))
+        if (!IntersectRects(clip, clip, ToBuffer(FDirtyRect)))
             clip = TRect{};
     }
     struct TClipGuard {
@@ -549,8 +534,7 @@ void TPSCustomImage32::RenderBuffer()
             }
         }
     }
-    FBufferIsCurrent = true;
-    FWholeStale = false;
+    MarkBufferCurrent();
 }
 
 void TPSCustomImage32::RunCustomStage(TBitmap32* Dest, std::uint32_t StageNum)
@@ -609,11 +593,8 @@ void TPSCustomImage32::DrawBitmap(TBitmap32* Dest, std::uint32_t)
     TRect clip;
     if (!IntersectRects(clip, FBitmapRectCache, FDirtyRect) || RectIsEmpty(clip))
         return;
-    TRect dst = BitmapRect();
-    OffsetRectBy(dst, -ox, -oy);
-    OffsetRectBy(clip, -ox, -oy);
-    ScaledTransfer(Dest, dst, clip, FBitmap, FBitmap->BoundsRect(), FBitmap->StretchFilter(), FBitmap->DrawMode(),
-                   FBitmap->OnPixelCombine);
+    ScaledTransfer(Dest, ToBuffer(BitmapRect()), ToBuffer(clip), FBitmap, FBitmap->BoundsRect(),
+                   FBitmap->StretchFilter(), FBitmap->DrawMode(), FBitmap->OnPixelCombine);
 }
 
 void TPSCustomImage32::DrawLayers(TBitmap32* Dest, std::uint32_t StageNum)
@@ -628,16 +609,12 @@ void TPSCustomImage32::DrawLayers(TBitmap32* Dest, std::uint32_t StageNum)
 
 void TPSCustomImage32::DrawControlFrame(TBitmap32* Dest, std::uint32_t)
 {
-    TRect r{0, 0, Width(), Height()};
-    OffsetRectBy(r, -FBufferOrigin.X, -FBufferOrigin.Y);
-    DrawFocusRectOn(*Dest, r);
+    DrawFocusRectOn(*Dest, ToBuffer(TRect{0, 0, Width(), Height()}));
 }
 
 void TPSCustomImage32::DrawBitmapFrame(TBitmap32* Dest, std::uint32_t)
 {
-    TRect r = FBitmapRectCache;
-    OffsetRectBy(r, -FBufferOrigin.X, -FBufferOrigin.Y);
-    DrawFocusRectOn(*Dest, r);
+    DrawFocusRectOn(*Dest, ToBuffer(FBitmapRectCache));
 }
 
 TRect TPSCustomImage32::BitmapToControl(const TRect& R)

@@ -73,6 +73,21 @@ protected:
     // In the form designer: copies ClipRect of the buffer onto the control's canvas.
     void CopyBufferToCanvas(const TRect& ClipRect);
 
+    // The whole picture is stale: the next paint redraws all of the buffer.
+    void MarkWholeStale()
+    {
+        FBufferIsCurrent = false;
+        FWholeStale = true;
+    }
+    // The buffer holds the whole picture again.
+    void MarkBufferCurrent()
+    {
+        FBufferIsCurrent = true;
+        FWholeStale = false;
+    }
+    // R (control pixels) in buffer pixels.
+    TRect ToBuffer(TRect R) const;
+
     TBitmap32* FBuffer;
     int FBufferMargin = 40;
     bool FBufferIsCurrent = false;
@@ -216,6 +231,12 @@ protected:
     void MouseLeave() override;
     // The auto-size width and height: the bitmap size, scaled when ScaleMode is smScale.
     void AutoSizeExtent(int& W, int& H) const;
+    // R joins the area to redraw; a current buffer starts a new one.
+    void AddDirty(const TRect& R)
+    {
+        FDirtyRect = FBufferIsCurrent ? R : UnionRects(FDirtyRect, R);
+        FBufferIsCurrent = false;
+    }
 
     TBitmap32* FBitmap;
     TLayerCollection* FLayers;
