@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "bridge/filter_graphic.h"
+#include "bridge/mask_rows.h"
 #include "host/host_context.h"
 
 const char* const MaskNotServedMessage = "The host did not supply the selection mask.";
@@ -84,10 +85,8 @@ void ImportSelectionMask(TBitmap32& Target, TColor32 Fill)
                 Target.SetSize(Width, Height);
                 return !Target.IsEmpty();
             },
-            [&](int Y, const std::uint8_t* Bytes) {
-                TColor32* row = Target.RowPointer(Y);
-                for (int x = 0, w = Target.Width(); x < w; ++x)
-                    row[x] = colour | static_cast<TColor32>(static_cast<std::uint8_t>(~Bytes[x])) << 24;
+            [&, intoRow = MaskRowInto32()](int Y, const std::uint8_t* Bytes) {
+                intoRow(Bytes, colour, Target.RowPointer(Y), Target.Width());
             });
         if (!served)
             Target.SetSize(0, 0); // no selection: the map would have stayed 0 x 0

@@ -1,12 +1,12 @@
 #include "filters/exchange_files.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <vector>
 
 #include "bitmap/bmp_writer.h"
 #include "bitmap/low_level.h"
+#include "filters/mask_file_rows.h"
 #include "toolkit/application.h"
 
 const char* const ImageExchangeFileName = "c:\\tarnwickstudiorgb_dovrane.bmp";
@@ -45,6 +45,7 @@ void WriteMaskBmp(TStream& Stream, const TBitmap32& Mask, int Width, int Height,
         for (int x = From; x < To; ++x)
             Row[static_cast<std::size_t>(x) * bytesPerPixel + 2] = Red;
     };
+    const TMaskFileRow32 fileRow = MaskFileRow32();
     for (int y = Height - 1; y >= 0;) {
         std::size_t used = 0;
         for (std::size_t n = 0; n < chunkRows && y >= 0; ++n, --y, used += rowBytes) {
@@ -60,11 +61,8 @@ void WriteMaskBmp(TStream& Stream, const TBitmap32& Mask, int Width, int Height,
             fillRed(p, 0, left, outside);
             fillRed(p, right, Width, outside);
             const TColor32* src = Mask.RowPointer(y);
-            if (bytesPerPixel == 4 && std::endian::native == std::endian::little) {
-                // Whole words: 0, 0, 255 - alpha, 0 in memory.
-                auto* words = reinterpret_cast<std::uint32_t*>(p);
-                for (int x = left; x < right; ++x)
-                    words[x] = (~src[x] >> 8) & 0x00FF0000u;
+            if (bytesPerPixel == 4) {
+                fileRow(src + left, p + static_cast<std::size_t>(left) * 4, right - left);
             } else {
                 for (int x = left; x < right; ++x)
                     p[static_cast<std::size_t>(x) * bytesPerPixel + 2] = static_cast<std::uint8_t>(255 - (src[x] >> 24));

@@ -1,0 +1,28 @@
+#include "filters/mask_file_rows.h"
+
+#include "bitmap/cpu_features.h"
+
+namespace {
+TMaskFileRow32 ChooseMaskFileRow32()
+{
+#if defined(VESPER_X86)
+    if (CpuHasFeature(TCpuFeature::SSE2))
+        return MaskFileRow32Sse2;
+#endif
+    return MaskFileRow32Plain;
+}
+} // namespace
+
+TMaskFileRow32 MaskFileRow32()
+{
+    static const TMaskFileRow32 chosen = ChooseMaskFileRow32();
+    return chosen;
+}
+
+void MaskFileRow32Plain(const TColor32* Mask, std::uint8_t* Out, int Count)
+{
+    for (int x = 0; x < Count; ++x, Out += 4) {
+        Out[0] = Out[1] = Out[3] = 0;
+        Out[2] = static_cast<std::uint8_t>(255 - (Mask[x] >> 24));
+    }
+}
