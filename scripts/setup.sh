@@ -21,7 +21,8 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok
 pkgs=(g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
       libpixman-1-dev libcairo2-dev libstb-dev zip unzip
-      wine wine64 wine32:i386 xvfb xauth imagemagick x11-apps)
+      wine wine64 wine32:i386 xvfb xauth imagemagick x11-apps
+      clang libclang-rt-dev)
 
 need=()
 for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole test run: set-up, the four builds, native tests (plain and sanitized), a short run
-# of every fuzz target when clang is there, the release package and its check, and the Windows
-# modules' end-to-end tests under Wine in a virtual display.
+# of every fuzz target (skipped only where clang cannot link libFuzzer), the release package
+# and its check, and the Windows modules' end-to-end tests under Wine in a virtual display.
 #
 # Without wine32 (set-up leaves build/setup/wine32-missing.txt saying why it could not be
 # installed) the 32-bit module is still built, packaged and checked, and everything else
