@@ -261,6 +261,37 @@ void BM_TransferWhole(benchmark::State& State)
 }
 BENCHMARK(BM_TransferWhole)->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond);
 
+// The same transfer against a floor that also makes and fills, once per pixel, the new
+// bitmaps the transfer must hold while it runs (the image bitmap, and with a selection the
+// mask layer's), each freed again as the transfer frees them: what is left of the ratio is
+// the module's own work, not the system's price for new memory. Counter vs_fwrite_and_bitmaps.
+void BM_TransferWholeVsHeldFloor(benchmark::State& State)
+{
+    DriveRoot();
+    const bool selection = State.range(0) != 0;
+    LeanHost& host = SharedHost(selection);
+    const FloorFiles& files = SharedFiles(selection);
+    std::intptr_t slot = 0;
+    InstallEditorRecord();
+    auto fill = [](TBitmap32& Bitmap, TColor32 Value) {
+        Bitmap.SetSize(Side, Side);
+        std::fill_n(Bitmap.Bits(), static_cast<std::size_t>(Side) * Side, Value);
+        benchmark::DoNotOptimize(Bitmap.Bits());
+        return !Bitmap.IsEmpty();
+    };
+    SideBySide(
+        State, SideMP, "vs_fwrite_and_bitmaps", [&] { return host.Transfer(slot); },
+        [&] {
+            TBitmap32 image, mask;
+            return fill(image, 0x00336699u) && (!selection || fill(mask, 0x80FFFFFFu)) && FwriteBoth(files);
+        },
+        InstallEditorRecord);
+    if (slot)
+        FallbackDisposeHandle(reinterpret_cast<Handle>(slot));
+    State.SetLabel(selection ? "4096 x 4096 RGB with a selection" : "4096 x 4096 RGB");
+}
+BENCHMARK(BM_TransferWholeVsHeldFloor)->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond);
+
 // The host read into the preview bitmap against memcpy of the host's bytes.
 void BM_TransferRead(benchmark::State& State)
 {
