@@ -249,22 +249,30 @@ const FloorFiles& SharedFiles(bool Selection)
     return *f;
 }
 
-// Argument: 1 with a selection, 0 without.
-void BM_TransferWhole(benchmark::State& State)
+// The whole transfer of the shared 4096 x 4096 image (Selection: with its selection) against
+// Floor, a call that gets the same files and the host's image and selection.
+template <class Floor>
+void TransferAgainst(benchmark::State& State, const char* RatioName, bool Selection, Floor&& FloorCall,
+                     const char* Target)
 {
     DriveRoot();
-    const bool selection = State.range(0) != 0;
-    LeanHost& host = SharedHost(selection);
-    const FloorFiles& files = SharedFiles(selection);
+    LeanHost& host = SharedHost(Selection);
     std::intptr_t slot = 0;
     InstallEditorRecord();
     SideBySide(
-        State, SideMP, "vs_fwrite", [&] { return host.Transfer(slot); }, [&] { return FwriteBoth(files); },
+        State, SideMP, RatioName, [&] { return host.Transfer(slot); }, FloorCall,
         InstallEditorRecord); // keeps the records from growing
     if (slot)
         FallbackDisposeHandle(reinterpret_cast<Handle>(slot));
-    State.SetLabel(selection ? "4096 x 4096 RGB with a selection; target vs_fwrite <= 1.5"
-                             : "4096 x 4096 RGB; target vs_fwrite <= 1.5");
+    State.SetLabel(std::string(Selection ? "4096 x 4096 RGB with a selection" : "4096 x 4096 RGB") + Target);
+}
+
+// Argument: 1 with a selection, 0 without.
+void BM_TransferWhole(benchmark::State& State)
+{
+    const bool selection = State.range(0) != 0;
+    const FloorFiles& files = SharedFiles(selection);
+    TransferAgainst(State, "vs_fwrite", selection, [&] { return FwriteBoth(files); }, "; target vs_fwrite <= 1.5");
 }
 BENCHMARK(BM_TransferWhole)->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond);
 
@@ -274,28 +282,21 @@ BENCHMARK(BM_TransferWhole)->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMil
 // the module's own work, not the system's price for new memory. Counter vs_fwrite_and_bitmaps.
 void BM_TransferWholeVsHeldFloor(benchmark::State& State)
 {
-    DriveRoot();
     const bool selection = State.range(0) != 0;
-    LeanHost& host = SharedHost(selection);
     const FloorFiles& files = SharedFiles(selection);
-    std::intptr_t slot = 0;
-    InstallEditorRecord();
     auto fill = [](TBitmap32& Bitmap, TColor32 Value) {
         Bitmap.SetSize(Side, Side);
         std::fill_n(Bitmap.Bits(), static_cast<std::size_t>(Side) * Side, Value);
         benchmark::DoNotOptimize(Bitmap.Bits());
         return !Bitmap.IsEmpty();
     };
-    SideBySide(
-        State, SideMP, "vs_fwrite_and_bitmaps", [&] { return host.Transfer(slot); },
+    TransferAgainst(
+        State, "vs_fwrite_and_bitmaps", selection,
         [&] {
             TBitmap32 image, mask;
             return fill(image, 0x00336699u) && (!selection || fill(mask, 0x80FFFFFFu)) && FwriteBoth(files);
         },
-        InstallEditorRecord);
-    if (slot)
-        FallbackDisposeHandle(reinterpret_cast<Handle>(slot));
-    State.SetLabel(selection ? "4096 x 4096 RGB with a selection" : "4096 x 4096 RGB");
+        "");
 }
 BENCHMARK(BM_TransferWholeVsHeldFloor)->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond);
 

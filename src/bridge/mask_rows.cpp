@@ -2,21 +2,14 @@
 
 #include "bitmap/cpu_features.h"
 
-namespace {
-TMaskRowInto32 ChooseMaskRowInto32()
-{
-#if defined(VESPER_X86)
-    if (CpuHasFeature(TCpuFeature::SSE2))
-        return MaskRowInto32Sse2;
-#endif
-    return MaskRowInto32Plain;
-}
-} // namespace
-
 TMaskRowInto32 MaskRowInto32()
 {
-    static const TMaskRowInto32 chosen = ChooseMaskRowInto32();
+#if defined(VESPER_X86)
+    static const TMaskRowInto32 chosen = Sse2TwinOr(MaskRowInto32Plain, MaskRowInto32Sse2);
     return chosen;
+#else
+    return MaskRowInto32Plain;
+#endif
 }
 
 void MaskRowInto32Plain(const std::uint8_t* Selection, TColor32 Colour, TColor32* Row, int Count)

@@ -17,21 +17,16 @@ std::uint32_t Load32(const std::uint8_t* P)
 
 void Store32(std::uint8_t* P, std::uint32_t V) { std::memcpy(P, &V, sizeof V); }
 
-TRowInto32 ChooseRowInto32()
-{
-#if defined(VESPER_X86)
-    if (CpuHasFeature(TCpuFeature::SSE2))
-        return CopyRowInto32Sse2;
-#endif
-    return CopyRowInto32Plain;
-}
-
 } // namespace
 
 TRowInto32 RowInto32()
 {
-    static const TRowInto32 chosen = ChooseRowInto32();
+#if defined(VESPER_X86)
+    static const TRowInto32 chosen = Sse2TwinOr(CopyRowInto32Plain, CopyRowInto32Sse2);
     return chosen;
+#else
+    return CopyRowInto32Plain;
+#endif
 }
 
 void CopyRowInto32Plain(const std::uint8_t* Src, int Stride, int Planes, std::uint8_t* Dst, int Columns,

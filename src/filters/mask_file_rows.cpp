@@ -2,21 +2,14 @@
 
 #include "bitmap/cpu_features.h"
 
-namespace {
-TMaskFileRow32 ChooseMaskFileRow32()
-{
-#if defined(VESPER_X86)
-    if (CpuHasFeature(TCpuFeature::SSE2))
-        return MaskFileRow32Sse2;
-#endif
-    return MaskFileRow32Plain;
-}
-} // namespace
-
 TMaskFileRow32 MaskFileRow32()
 {
-    static const TMaskFileRow32 chosen = ChooseMaskFileRow32();
+#if defined(VESPER_X86)
+    static const TMaskFileRow32 chosen = Sse2TwinOr(MaskFileRow32Plain, MaskFileRow32Sse2);
     return chosen;
+#else
+    return MaskFileRow32Plain;
+#endif
 }
 
 void MaskFileRow32Plain(const TColor32* Mask, std::uint8_t* Out, int Count)
