@@ -4,8 +4,6 @@
 // read would pass the row's last channel byte, go through the portable loop.
 #include <emmintrin.h>
 
-#include <cstring>
-
 #include "bridge/plane_copy.h"
 
 namespace {
@@ -16,12 +14,9 @@ inline void Store(std::uint8_t* P, __m128i V) { _mm_storeu_si128(reinterpret_cas
 void CopyRowInto32Sse2(const std::uint8_t* Src, int Stride, int Planes, std::uint8_t* Dst, int Columns,
                        bool Cleared)
 {
-    if (Columns <= 0 || Planes <= 0)
-        return;
-    if (Planes == 4 && Stride == 4) {
-        std::memcpy(Dst, Src, static_cast<std::size_t>(Columns) * 4);
-        return;
-    }
+    // Nothing to copy, or whole pixels that the portable loop copies at once.
+    if (Columns <= 0 || Planes <= 0 || (Planes == 4 && Stride == 4))
+        return CopyRowInto32Plain(Src, Stride, Planes, Dst, Columns, Cleared);
     // Bytes from Src up to and including the last pixel's last channel byte.
     const std::int64_t readable = static_cast<std::int64_t>(Columns - 1) * Stride + Planes;
     int c = 0;

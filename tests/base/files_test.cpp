@@ -1,7 +1,6 @@
 // The headless file system's model of a user's machine (a folder that refuses new files, a
 // file whose writes fail), and whole-file writing on it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +10,8 @@
 
 #include "base/headless/files.h"
 #include "base/streams.h"
+#include "message_of.h"
+#include "temp_drive_root.h"
 
 namespace fs = std::filesystem;
 
@@ -32,44 +33,12 @@ std::function<void(TStream&)> Writes(const std::string& Bytes)
     return [Bytes](TStream& s) { s.WriteBuffer(Bytes.data(), Bytes.size()); };
 }
 
-template <class E, class F>
-std::string MessageOf(F&& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "(nothing raised)";
-}
-
 // A fresh drive root for each test, every refusal and limit lifted afterwards.
 class HeadlessFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/vesper-files-XXXXXX";
-        Root = mkdtemp(tmpl);
-        OldRoot = HeadlessDriveRoot();
-        SetHeadlessDriveRoot(Root);
-    }
-    void TearDown() override
-    {
-        ClearHeadlessFileRules();
-        SetHeadlessDriveRoot(OldRoot);
-        std::error_code ec;
-        fs::remove_all(Root, ec);
-    }
-    std::vector<std::string> FilesOnC() const
-    {
-        std::vector<std::string> names;
-        for (auto& e : fs::directory_iterator(fs::path(Root) / "c"))
-            if (e.is_regular_file())
-                names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string Root, OldRoot;
+    void TearDown() override { ClearHeadlessFileRules(); }
+    std::vector<std::string> FilesOnC() const { return Drive.FilesOnC(); }
+    TTempDriveRoot Drive{"files"};
 };
 
 const std::string Target = "c:\\exchange.bin";

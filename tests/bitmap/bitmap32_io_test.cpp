@@ -2,16 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 #include "bitmap/bitmap32.h"
 #include "bitmap/byte_map.h"
 #include "bitmap_fixtures.h"
-#include "base/headless/files.h"
+#include "temp_drive_root.h"
 
 namespace {
 std::uint32_t LE32(const std::vector<std::uint8_t>& B, std::size_t At)
@@ -29,33 +26,6 @@ std::vector<std::uint8_t> BmpBytes(TBitmap32& Bitmap)
     Bitmap.SaveAsBmpStream(s);
     return s.Bytes();
 }
-
-// Holds the drive root in a fresh temporary folder for the length of a test.
-class DriveRoot {
-public:
-    DriveRoot()
-    {
-        char tmpl[] = "/tmp/vesper-bitmap-XXXXXX";
-        FPath = mkdtemp(tmpl);
-        FOld = HeadlessDriveRoot();
-        SetHeadlessDriveRoot(FPath);
-    }
-    ~DriveRoot()
-    {
-        SetHeadlessDriveRoot(FOld);
-        std::error_code ec;
-        std::filesystem::remove_all(FPath, ec);
-    }
-    std::vector<std::uint8_t> Read(const std::string& Relative) const
-    {
-        std::ifstream in(FPath + "/" + Relative, std::ios::binary);
-        return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-    }
-    const std::string& Path() const { return FPath; }
-
-private:
-    std::string FPath, FOld;
-};
 
 // A filer that keeps what the object declared, so tests can run its reader and writer.
 struct RecordingFiler : TFiler {
@@ -83,7 +53,7 @@ bool DataIsStored(TBitmap32& Bitmap, TPersistent* Ancestor)
 
 TEST(Bitmap32Bmp, ThreeByTwoFileIsSeventyEightBytesBottomRowFirst)
 {
-    DriveRoot root;
+    TTempDriveRoot root("bitmap");
     TBitmap32 b;
     FillFrom(b, 3, 2, {0x44332211, 0x88776655, 0xCCBBAA99, //
                        0x04030201, 0x08070605, 0x0C0B0A09});
@@ -113,7 +83,7 @@ TEST(Bitmap32Bmp, ThreeByTwoFileIsSeventyEightBytesBottomRowFirst)
 
 TEST(Bitmap32Bmp, OddWidthsAreNotPaddedAndStreamEqualsFile)
 {
-    DriveRoot root;
+    TTempDriveRoot root("bitmap");
     for (auto [w, h] : {std::pair{1, 1}, std::pair{5, 3}, std::pair{7, 2}}) {
         TBitmap32 b;
         b.SetSize(w, h);
@@ -136,7 +106,7 @@ TEST(Bitmap32Bmp, OddWidthsAreNotPaddedAndStreamEqualsFile)
 // every row once, bottom first, exactly as the memory stream does.
 TEST(Bitmap32Bmp, TallImagesKeepEveryRowInOrder)
 {
-    DriveRoot root;
+    TTempDriveRoot root("bitmap");
     TBitmap32 b;
     b.SetSize(3, 2600);
     for (int i = 0; i < 3 * 2600; ++i)
@@ -153,7 +123,7 @@ TEST(Bitmap32Bmp, TallImagesKeepEveryRowInOrder)
 // order, empty runs included, more runs than the platform takes in one call.
 TEST(Streams, FileStreamWritesRunsInOrderBetweenOtherWrites)
 {
-    DriveRoot root;
+    TTempDriveRoot root("bitmap");
     std::vector<std::vector<std::uint8_t>> pieces;
     std::vector<TWriteRun> runs;
     std::vector<std::uint8_t> want{'h', 'e', 'a', 'd'};
@@ -181,7 +151,7 @@ TEST(Streams, FileStreamWritesRunsInOrderBetweenOtherWrites)
 
 TEST(Bitmap32Bmp, SavingReplacesAnExistingFile)
 {
-    DriveRoot root;
+    TTempDriveRoot root("bitmap");
     TBitmap32 b;
     FillFrom(b, 2, 1, {1, 2});
     b.SaveToFile("c:\\again.bmp");

@@ -9,6 +9,7 @@
 #include "bitmap/byte_map.h"
 #include "fake_image_host.h"
 #include "fake_toolkit_bitmap.h"
+#include "message_of.h"
 #include "toolkit/tkbitmap.h"
 
 using fake_image_host::Host;
@@ -18,17 +19,6 @@ using fake_image_host::SameRect;
 namespace {
 
 std::uint8_t ByteOf(TColor32 c, int k) { return static_cast<std::uint8_t>(c >> (8 * k)); }
-
-template <class E, class F>
-std::string MessageOf(F&& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "(nothing raised)";
-}
 
 const std::string Line97 = "Assertion failure (PSGraphics, line 97)";
 const std::string Line227 = "Assertion failure (PSGraphics, line 227)";

@@ -1,8 +1,6 @@
 #include "filters/exchange_files.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -16,6 +14,7 @@
 #include "bridge/selection_mask.h"
 #include "base/headless/files.h"
 #include "toolkit/headless/headless.h"
+#include "temp_drive_root.h"
 #include "toolkit/tkbitmap.h"
 
 namespace fs = std::filesystem;
@@ -55,41 +54,22 @@ std::uint8_t RedAt(const Bytes& file, int bits, int w, int h, int x, int y)
 // A fresh drive root for each test, the screen back at 32 bits afterwards.
 class ExchangeFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/vesper-exchange-XXXXXX";
-        Root = mkdtemp(tmpl);
-        OldRoot = HeadlessDriveRoot();
-        SetHeadlessDriveRoot(Root);
-    }
     void TearDown() override
     {
         ClearHeadlessFileRules();
         headless::SetScreenDepth(32);
-        SetHeadlessDriveRoot(OldRoot);
-        std::error_code ec;
-        fs::remove_all(Root, ec);
     }
-    fs::path DriveC() const { return fs::path(Root) / "c"; }
-    fs::path ImagePath() const { return DriveC() / "tarnwickstudiorgb_dovrane.bmp"; }
-    fs::path MaskPath() const { return DriveC() / "tarnwickstudioa_dovrane.bmp"; }
+    fs::path ImagePath() const { return Drive.DriveC() / "tarnwickstudiorgb_dovrane.bmp"; }
+    fs::path MaskPath() const { return Drive.DriveC() / "tarnwickstudioa_dovrane.bmp"; }
     static Bytes Read(const fs::path& p)
     {
         std::ifstream in(p, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
     // Only the expected files, no temporary left behind.
-    std::vector<std::string> FilesOnC() const
-    {
-        std::vector<std::string> names;
-        if (fs::exists(DriveC()))
-            for (auto& e : fs::directory_iterator(DriveC()))
-                names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> FilesOnC() const { return Drive.FilesOnC(); }
 
-    std::string Root, OldRoot;
+    TTempDriveRoot Drive{"exchange"};
 };
 
 TEST_F(ExchangeFilesTest, ImageFileOfThreeByTwoIs78BytesBottomRowFirst)

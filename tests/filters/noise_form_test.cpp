@@ -1,7 +1,6 @@
 #include "filters/noise_form.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -18,6 +17,7 @@
 #include "entry/module_entry.h"
 #include "base/headless/dib_accounting.h"
 #include "base/headless/files.h"
+#include "temp_drive_root.h"
 #include "toolkit/resources.h"
 #include "toolkit/stdctrls.h"
 #include "widgets/img_view32.h"
@@ -85,10 +85,6 @@ protected:
     void SetUp() override
     {
         HeadlessTest::SetUp();
-        char tmpl[] = "/tmp/vesper-noiseform-XXXXXX";
-        Root = mkdtemp(tmpl);
-        OldRoot = HeadlessDriveRoot();
-        SetHeadlessDriveRoot(Root);
         ResetRandomSeed();
         Block.assign(kNoiseBlockSize, 0);
     }
@@ -97,9 +93,6 @@ protected:
         if (Slot)
             FallbackDisposeHandle(reinterpret_cast<Handle>(Slot));
         CurrentParameterBlock = nullptr;
-        SetHeadlessDriveRoot(OldRoot);
-        std::error_code ec;
-        fs::remove_all(Root, ec);
         HeadlessTest::TearDown();
     }
 
@@ -134,7 +127,7 @@ protected:
         return s.size() == 1 ? s[0].File : "(" + std::to_string(s.size()) + " shell opens)";
     }
 
-    std::string Root, OldRoot;
+    TTempDriveRoot Drive{"noiseform"};
     std::intptr_t Slot = 0;
     std::vector<std::uint8_t> Block;
 };
@@ -319,7 +312,6 @@ TEST_F(NoiseFormTest, MissingPluginPathIsCreatedAndItsMissingValueReadsEmpty)
 
     // Where the key cannot be created the path message is shown instead.
     headless::Reset();
-    SetHeadlessDriveRoot(Root);
     headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\7.0");
     headless::RegistryDenyCreate(HKLM, "SOFTWARE\\Adobe\\Photoshop\\7.0");
     Host again(2, 2, 3);
@@ -340,7 +332,6 @@ TEST_F(NoiseFormTest, RecordedFolderIsTrimmedAndGluedToTheExecutable)
     for (auto [value, file] : cases) {
         SCOPED_TRACE(value);
         headless::Reset();
-        SetHeadlessDriveRoot(Root);
         InstallEditor(value);
         Host host(2, 1, 3);
         EXPECT_EQ(Start(host), noErr);
@@ -375,7 +366,6 @@ TEST_F(NoiseFormTest, ReadOnlyEditorKeyStartsTheEditor)
 
     // Without the editor key, the read-only version key lets none be created: the path message.
     headless::Reset();
-    SetHeadlessDriveRoot(Root);
     headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2");
     headless::RegistryDenyWrite(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2");
     Host again(2, 2, 3);
@@ -414,7 +404,6 @@ TEST_F(NoiseFormTest, OwnViewFirstAndTheOtherWhenItNamesNoFolder)
     for (std::size_t i = 0; i < std::size(ownViews); ++i) {
         SCOPED_TRACE(i);
         headless::Reset();
-        SetHeadlessDriveRoot(Root);
         ownViews[i]();
         InstallEditor("C:\\Other\\", "9.0", RegistryOtherView);
         Host host(2, 1, 3);
@@ -428,7 +417,6 @@ TEST_F(NoiseFormTest, OwnViewFirstAndTheOtherWhenItNamesNoFolder)
     }
 
     headless::Reset();
-    SetHeadlessDriveRoot(Root);
     InstallEditor("C:\\Own\\", "CS2", RegistryOwnView);
     InstallEditor("C:\\Other\\", "CS2", RegistryOtherView);
     Host host(2, 1, 3);
@@ -447,7 +435,6 @@ TEST_F(NoiseFormTest, NeitherViewNamingAFolderEndsAsTheOwnViewWould)
     EXPECT_TRUE(headless::RegistryKeyExists(HKLM, "SOFTWARE\\Adobe\\Photoshop\\9.0\\PluginPath", RegistryOtherView));
 
     headless::Reset();
-    SetHeadlessDriveRoot(Root);
     headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2", RegistryOwnView);
     headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\9.0", RegistryOtherView);
     Host second(2, 1, 3);
@@ -457,7 +444,6 @@ TEST_F(NoiseFormTest, NeitherViewNamingAFolderEndsAsTheOwnViewWould)
     EXPECT_FALSE(headless::RegistryKeyExists(HKLM, "SOFTWARE\\Adobe\\Photoshop\\9.0\\PluginPath", RegistryOtherView));
 
     headless::Reset();
-    SetHeadlessDriveRoot(Root);
     headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop", RegistryOwnView);
     headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop", RegistryOtherView);
     Host third(2, 1, 3);
@@ -489,7 +475,6 @@ TEST_F(NoiseFormTest, HostThatServesNoImageOrMaskShowsTheErrorAndHandsNothingOff
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         headless::Reset();
-        SetHeadlessDriveRoot(Root);
         InstallEditor("C:\\Editor\\");
         const std::string stale = "an earlier run's file";
         std::ofstream(PlatformPath(ImageExchangeFileName)) << stale;
@@ -516,7 +501,7 @@ TEST_F(NoiseFormTest, HostThatServesNoImageOrMaskShowsTheErrorAndHandsNothingOff
 TEST_F(NoiseFormTest, FailedImageFileEndsTheHandlerBeforeTheHandOff)
 {
     // The drive root is a plain file, so nothing can be created below it.
-    const std::string blocker = Root + "/not-a-folder";
+    const std::string blocker = Drive.Path() + "/not-a-folder";
     std::ofstream(blocker) << "x";
     SetHeadlessDriveRoot(blocker);
     InstallEditor("C:\\Editor\\");
