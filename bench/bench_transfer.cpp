@@ -189,16 +189,17 @@ bool FwriteBoth(const FloorFiles& Files)
 }
 
 // After an untimed pair, runs Ours and Floor alternately, each timed on its own, with Between
-// untimed after each pair; sets ms_per_MP, floor_ms_per_MP and RatioName = ours / floor.
+// untimed after each pair; sets ms_per_MP, floor_ms_per_MP and RatioName = ours / floor, and
+// returns the timed calls' own total in nanoseconds (0 when a call failed).
 template <class Ours, class Floor, class Between>
-void SideBySide(benchmark::State& State, double Megapixels, const char* RatioName, Ours&& OurCall, Floor&& FloorCall,
+double SideBySide(benchmark::State& State, double Megapixels, const char* RatioName, Ours&& OurCall, Floor&& FloorCall,
                 Between&& BetweenCalls)
 {
     // One untimed pair first: the first call of a run also pays for what any later call
     // finds ready (the form's resources, the files' first creation).
     if (!OurCall() || !FloorCall()) {
         State.SkipWithError("the warm-up pair failed");
-        return;
+        return 0;
     }
     BetweenCalls();
     double ours = 0, floor = 0;
@@ -206,13 +207,13 @@ void SideBySide(benchmark::State& State, double Megapixels, const char* RatioNam
         const double t0 = paired::NowNs();
         if (!OurCall()) {
             State.SkipWithError("the module's side failed");
-            return;
+            return 0;
         }
         benchmark::ClobberMemory();
         const double t1 = paired::NowNs();
         if (!FloorCall()) {
             State.SkipWithError("the floor's side failed");
-            return;
+            return 0;
         }
         benchmark::ClobberMemory();
         const double t2 = paired::NowNs();
@@ -226,6 +227,7 @@ void SideBySide(benchmark::State& State, double Megapixels, const char* RatioNam
     State.counters["ms_per_MP"] = ours / n / 1e6;
     State.counters["floor_ms_per_MP"] = floor / n / 1e6;
     State.counters[RatioName] = floor > 0 ? ours / floor : 0;
+    return ours;
 }
 
 constexpr int Side = 4096;
@@ -250,21 +252,23 @@ const FloorFiles& SharedFiles(bool Selection)
 }
 
 // The whole transfer of the shared 4096 x 4096 image (Selection: with its selection) against
-// Floor, a call that gets the same files and the host's image and selection.
+// Floor, a call that gets the same files and the host's image and selection. Returns the
+// timed transfers' total in nanoseconds.
 template <class Floor>
-void TransferAgainst(benchmark::State& State, const char* RatioName, bool Selection, Floor&& FloorCall,
+double TransferAgainst(benchmark::State& State, const char* RatioName, bool Selection, Floor&& FloorCall,
                      const char* Target)
 {
     DriveRoot();
     LeanHost& host = SharedHost(Selection);
     std::intptr_t slot = 0;
     InstallEditorRecord();
-    SideBySide(
+    const double ours = SideBySide(
         State, SideMP, RatioName, [&] { return host.Transfer(slot); }, FloorCall,
         InstallEditorRecord); // keeps the records from growing
     if (slot)
         FallbackDisposeHandle(reinterpret_cast<Handle>(slot));
     State.SetLabel(std::string(Selection ? "4096 x 4096 RGB with a selection" : "4096 x 4096 RGB") + Target);
+    return ours;
 }
 
 // Argument: 1 with a selection, 0 without.
@@ -296,7 +300,7 @@ void BM_TransferWholeVsHeldFloor(benchmark::State& State)
     // against those writes here, where each call finds memory its predecessor freed at once.
     double bitmapsNs = 0, writesNs = 0;
     int floorCalls = 0;
-    TransferAgainst(
+    const double oursNs = TransferAgainst(
         State, "vs_fwrite_and_bitmaps", selection,
         [&] {
             TBitmap32 image, mask;
@@ -313,7 +317,6 @@ void BM_TransferWholeVsHeldFloor(benchmark::State& State)
         },
         "");
     if (writesNs > 0) {
-        const double oursNs = State.counters["ms_per_MP"].value * 1e6 * SideMP * static_cast<double>(State.iterations());
         State.counters["held_floor_vs_fwrite"] = (bitmapsNs + writesNs) / writesNs;
         State.counters["vs_fwrite_recycled"] = oursNs / writesNs;
     }

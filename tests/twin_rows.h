@@ -3,19 +3,31 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <string>
+#include <cstdint>
 #include <vector>
+
+// Which random case a row came from, told only when it fails.
+struct TTwinCase {
+    std::uint32_t Seed;
+    int Case, Count, SrcOffset, DstOffset;
+};
 
 template <class T>
 ::testing::AssertionResult TwinRowAgrees(const std::vector<T>& Portable, const std::vector<T>& Twin, T Guard,
-                                         int DstOffset, const std::string& Case)
+                                         const TTwinCase& C)
 {
+    const char* fault = nullptr;
     if (Portable != Twin)
-        return ::testing::AssertionFailure() << Case << ": the twin's row differs from the portable loop's";
-    if (Twin.empty() || Twin.back() != Guard)
-        return ::testing::AssertionFailure() << Case << ": wrote past the row";
-    for (int i = 0; i < DstOffset; ++i)
-        if (Twin[static_cast<std::size_t>(i)] != Guard)
-            return ::testing::AssertionFailure() << Case << ": wrote before the row";
-    return ::testing::AssertionSuccess();
+        fault = "the twin's row differs from the portable loop's";
+    else if (Twin.empty() || Twin.back() != Guard)
+        fault = "wrote past the row";
+    else
+        for (int i = 0; i < C.DstOffset && !fault; ++i)
+            if (Twin[static_cast<std::size_t>(i)] != Guard)
+                fault = "wrote before the row";
+    if (!fault)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "seed " << C.Seed << " case " << C.Case
+                                         << ": count " << C.Count << " offsets " << C.SrcOffset << "/"
+                                         << C.DstOffset << ": " << fault;
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <string>
 #include <vector>
 
 #include "twin_rows.h"
@@ -39,10 +38,7 @@ TEST(MaskRows, Sse2TwinMatchesThePortableLoop)
         std::vector<TColor32> a(static_cast<std::size_t>(dstOffset + count + 1), guard), b = a;
         MaskRowInto32Plain(selection.data() + srcOffset, colour, a.data() + dstOffset, count);
         MaskRowInto32Sse2(selection.data() + srcOffset, colour, b.data() + dstOffset, count);
-        ASSERT_TRUE(TwinRowAgrees(a, b, guard, dstOffset,
-                                  "seed " + std::to_string(seed) + " case " + std::to_string(n) + ": count " +
-                                      std::to_string(count) + " offsets " + std::to_string(srcOffset) + "/" +
-                                      std::to_string(dstOffset)));
+        ASSERT_TRUE(TwinRowAgrees(a, b, guard, TTwinCase{seed, n, count, srcOffset, dstOffset}));
     }
 #else
     GTEST_SKIP() << "no SSE2 twin on this processor family";

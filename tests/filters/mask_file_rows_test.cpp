@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <string>
 #include <vector>
 
 #include "twin_rows.h"
@@ -37,10 +36,7 @@ TEST(MaskFileRows, Sse2TwinMatchesThePortableLoop)
         std::vector<std::uint8_t> a(static_cast<std::size_t>(dstOffset + 4 * count + 1), guard), b = a;
         MaskFileRow32Plain(mask.data() + srcOffset, a.data() + dstOffset, count);
         MaskFileRow32Sse2(mask.data() + srcOffset, b.data() + dstOffset, count);
-        ASSERT_TRUE(TwinRowAgrees(a, b, guard, dstOffset,
-                                  "seed " + std::to_string(seed) + " case " + std::to_string(n) + ": count " +
-                                      std::to_string(count) + " offsets " + std::to_string(srcOffset) + "/" +
-                                      std::to_string(dstOffset)));
+        ASSERT_TRUE(TwinRowAgrees(a, b, guard, TTwinCase{seed, n, count, srcOffset, dstOffset}));
     }
 #else
     GTEST_SKIP() << "no SSE2 twin on this processor family";
