@@ -32,7 +32,7 @@ endforeach()
 # The set-up script and its apt version alignment, against recorded apt reports
 # (tests/setup/*_test.sh, bash with fake package tools; nothing to build).
 if(NOT VESPER_SANITIZE)
-  foreach(t apt_align setup)
+  foreach(t apt_align setup exec32_probe)
     add_test(NAME setup.${t} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/setup/${t}_test.sh)
     set_tests_properties(setup.${t} PROPERTIES TIMEOUT 120)
   endforeach()

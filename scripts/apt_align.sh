@@ -134,6 +134,19 @@ align_next_pins() {
   for p in "${!pin[@]}"; do printf '%s=%s\n' "$p" "${pin[$p]}"; done | sort
 }
 
+# Pins below the version installed now, "NAME INSTALLED -> PINNED" a line: what installing
+# them would downgrade.
+align_downgrades() {
+  local p name ver have
+  for p in "$@"; do
+    name=${p%%=*} ver=${p#*=}
+    have=$(align_installed "$name")
+    if [ -n "$have" ] && dpkg --compare-versions "$ver" lt "$have"; then
+      echo "$name $have -> $ver"
+    fi
+  done
+}
+
 # Packages a simulated run ("apt-get install -s") would remove, one a line.
 align_removals() {
   awk '$1 == "Remv" { print $2 }' | sort -u

@@ -7,6 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+source scripts/wine_loaders.sh
 image="${1:-}"
 if [ -n "$image" ]; then
   [ -f "$image" ] || { echo "run: no such image: $image" >&2; exit 2; }
@@ -23,10 +24,11 @@ work="$PWD/out"
 mkdir -p "$work"
 # The 32-bit module is the one hosts load; without 32-bit Wine (set-up says why in
 # build/setup/wine32-missing.txt) the 64-bit module does the job in a 64-bit host.
-arch=win32 module_name=Vesper.8bf
-if [ -f build/setup/wine32-missing.txt ] || [ "${VESPER_PRETEND_NO_WINE32:-}" = 1 ]; then
-  arch=win64 module_name=Vesper64.8bf
-  echo "run: 32-bit Wine is missing, so the 64-bit module runs in the 64-bit test host"
+arch=win32 module_name=Vesper.8bf wine=$WINE32
+if [ -f build/setup/wine32-missing.txt ]; then
+  arch=win64 module_name=Vesper64.8bf wine=$WINE64
+  echo "run: without 32-bit Wine the 64-bit module runs in the 64-bit test host:" \
+       "$(head -1 build/setup/wine32-missing.txt)"
 fi
 host="$PWD/build/$arch/tools/testhost/testhost.exe"
 module="$PWD/build/$arch/plugins/$module_name"
@@ -40,7 +42,7 @@ if [ -n "$image" ]; then
   echo "== transfer of $image ($module_name)"
 else
   # The sample: the test card, and its grey version as the selection.
-  (cd "$work" && "$OLDPWD/scripts/with-wine.sh" wine "$host" --module "$module" --runs 0 --size 320x200 --grey \
+  (cd "$work" && "$OLDPWD/scripts/with-wine.sh" "$wine" "$host" --module "$module" --runs 0 --size 320x200 --grey \
      --out sample-selection.bmp >/dev/null) 2> >(quiet)
   input=(--size 320x200 --mask "$work/sample-selection.bmp")
   echo "== transfer of the built-in 320 x 200 sample with a selection ($module_name)"
@@ -49,7 +51,7 @@ fi
 # Nothing from an earlier run may pass for this run's output.
 rm -f "$report" "$WINEPREFIX/drive_c/tarnwickstudiorgb_dovrane.bmp" "$WINEPREFIX/drive_c/tarnwickstudioa_dovrane.bmp"
 set +e
-(cd "$work" && "$OLDPWD/scripts/with-wine.sh" wine "$host" --module "$module" "${input[@]}" \
+(cd "$work" && "$OLDPWD/scripts/with-wine.sh" "$wine" "$host" --module "$module" "${input[@]}" \
    --reg-clear --reg-host-version "Vesper Test Host" --reg-editor-dir "$editor_dir" \
    --expect-result 0 --expect-files --expect-unchanged --wait-report "$report") 2> >(quiet)
 status=$?

@@ -3,22 +3,19 @@
 # of every fuzz target (skipped only where clang cannot link libFuzzer), the release package
 # and its check, and the Windows modules' end-to-end tests under Wine in a virtual display.
 #
-# Without wine32 (set-up leaves build/setup/wine32-missing.txt saying why it could not be
-# installed) the 32-bit module is still built, packaged and checked, and everything else
-# runs; only the 32-bit module's Wine suite cannot. The last lines then say which tests did
-# not run and why, and the run still succeeds. VESPER_PRETEND_NO_WINE32=1 takes that road on
-# a machine that has wine32, to try it without uninstalling anything.
+# Without 32-bit Wine (set-up leaves build/setup/wine32-missing.txt saying why: the machine
+# cannot execute 32-bit programs, wine32 cannot be installed, or only by downgrading the
+# machine's libraries) the 32-bit module is still built, packaged and checked, and everything
+# else runs; only the 32-bit module's Wine suite cannot. The last lines then say which tests
+# did not run and why, and the run still succeeds. VESPER_PRETEND_NO_EXEC32=1 makes set-up's
+# probe report that this machine cannot execute 32-bit programs, to take that road anywhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
 
 no_wine32=""
-if [ "${VESPER_PRETEND_NO_WINE32:-}" = 1 ]; then
-  no_wine32="VESPER_PRETEND_NO_WINE32=1 is set: this run takes wine32 as missing."
-elif [ -f build/setup/wine32-missing.txt ]; then
-  no_wine32=$(cat build/setup/wine32-missing.txt)
-fi
+[ ! -f build/setup/wine32-missing.txt ] || no_wine32=$(cat build/setup/wine32-missing.txt)
 
 # The Windows modules first: the native test host's property-list test reads them, and a
 # native build configured before they exist leaves that test out.
@@ -55,6 +52,18 @@ windows_tests() {
 }
 
 not_run=""
+if [ -n "$no_wine32" ]; then
+  # Where 32-bit Wine does not run, nothing of the 64-bit road may go through Debian's `wine`
+  # wrapper, which would pick the 32-bit loader: stand-ins that refuse as it would come first.
+  refusing=$PWD/build/setup/refusing-wine32
+  mkdir -p "$refusing"
+  for w in wine wine-stable wineboot; do
+    printf '#!/bin/sh\necho "%s: cannot execute binary file: Exec format error (32-bit Wine does not run here)" >&2\nexit 126\n' \
+      "$w" >"$refusing/$w"
+    chmod +x "$refusing/$w"
+  done
+  export PATH=$refusing:$PATH
+fi
 for p in win32 win64; do
   [ -f "build/$p/CTestTestfile.cmake" ] || continue
   if [ $p = win32 ] && [ -n "$no_wine32" ]; then
@@ -78,6 +87,6 @@ if [ -n "$no_wine32" ]; then
            sed 's/,/, /g')
   echo "== 32-bit Wine suites not run"
   echo "Not run: the 32-bit module's Wine suites in build/win32, $(grep -c . <<<"$not_run") tests: $suites."
-  echo "Why: 32-bit Wine (wine32) is missing."
-  sed 's/^/  /' <<<"$no_wine32"
+  echo "Why: $(head -1 <<<"$no_wine32")"
+  sed '1d; s/^/  /' <<<"$no_wine32"
 fi

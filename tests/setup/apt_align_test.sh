@@ -325,4 +325,17 @@ expect_eq "the real run's 40 pins make 23 lines (17 on both architectures)" 23 \
   "$(mapfile -t p <"$fx/real-pins.txt"; align_summary "${p[@]}" | wc -l)"
 expect_eq "no pins, no lines" "" "$(align_summary)"
 
+group "downgrades"
+mapfile -t real < "$fx/real-pins.txt"
+expect_eq "the recorded pins only raise what the machine had" "" "$(align_downgrades "${real[@]}")"
+expect_lines "on a machine with newer security builds they would lower three libraries" \
+"liblzma5 5.4.1-1+deb12u2 -> 5.4.1-1+deb12u1
+libssl3 3.0.22-1~deb12u2 -> 3.0.20-1~deb12u2
+zlib1g 1:1.2.13.dfsg-1+deb12u1 -> 1:1.2.13.dfsg-1" \
+  "$(FAKE_INSTALLED=$fx/installed-newer.txt align_downgrades "${real[@]}")"
+expect_eq "an epoch outweighs the rest of the version" "zlib1g 1:1.2.13.dfsg-1 -> 9.9" \
+  "$(align_downgrades zlib1g=9.9)"
+expect_eq "a package not installed is no downgrade" "" "$(align_downgrades wine32:i386=1.0 libnotthere=0.1)"
+expect_eq "the same version is none either" "" "$(align_downgrades libssl3=3.0.19-1~deb12u2)"
+
 finish "alignment"

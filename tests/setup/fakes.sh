@@ -8,7 +8,15 @@
 #                     is appended to calls.txt there
 #   FAKE_UPDATE_RC, FAKE_UPDATE_OUT   `apt-get update`'s exit code and output file
 #   FAKE_INSTALL_RC   the real install's exit code; it writes debconf noise to stderr
-# dpkg --compare-versions is the real dpkg's.
+#   FAKE_EXEC32       run32 (the shell the 32-bit probe runs in): "runs" exits 42 as the probe
+#                     does; "refuses" prints FAKE_EXEC32_OUT and exits 126, as a kernel
+#                     without 32-bit support makes the shell do
+#   FAKE_WINE32_VERSION_RC, FAKE_WINE32_VERSION_OUT   wine32's `--version`
+#   FAKE_WINE32_RUN_RC, FAKE_WINE32_RUN_OUT   wine32 starting a Windows program; by default
+#                     it echoes what cmd.exe /c echo would
+#   FAKE_FOREIGN_ARCHS  what `dpkg --print-foreign-architectures` prints (i386 by default)
+# dpkg --compare-versions is the real dpkg's; dpkg --add-architecture and every run of the
+# fake wine32 are appended to calls.txt in FAKE_REPORTS_DIR.
 
 make_fakes() {
   local dir=$1
@@ -55,10 +63,36 @@ esac
 echo "fake apt-get: $*" >&2
 exit 99
 EOF
+  cat >"$dir/run32" <<'EOF'
+#!/usr/bin/env bash
+# Called as the probe calls a shell: run32 -c '"$0"' PROGRAM.
+[ -f "$3" ] || { echo "fake run32: no program $3" >&2; exit 2; }
+case "${FAKE_EXEC32:-runs}" in
+  runs) exit 42 ;;
+  refuses) sed "s|/usr/lib/wine/wine|$3|" "$FAKE_EXEC32_OUT" >&2; exit 126 ;;
+esac
+exit 2
+EOF
+  cat >"$dir/wine32" <<'EOF'
+#!/usr/bin/env bash
+echo "wine32 $*" >>"$FAKE_REPORTS_DIR/calls.txt"
+if [ "$1" = --version ]; then
+  [ -z "${FAKE_WINE32_VERSION_OUT:-}" ] || cat "$FAKE_WINE32_VERSION_OUT"
+  exit "${FAKE_WINE32_VERSION_RC:-0}"
+fi
+[ -d "$WINEPREFIX" ] || { echo "fake wine32: no prefix folder" >&2; exit 2; }
+if [ -n "${FAKE_WINE32_RUN_OUT:-}" ]; then cat "$FAKE_WINE32_RUN_OUT"; else echo "${*: -1}"; fi
+exit "${FAKE_WINE32_RUN_RC:-0}"
+EOF
+  cat >"$dir/wineserver" <<'EOF'
+#!/usr/bin/env bash
+exit 0
+EOF
   cat >"$dir/dpkg" <<'EOF'
 #!/usr/bin/env bash
 case "$1" in
-  --print-foreign-architectures) echo i386 ;;
+  --print-foreign-architectures) echo "${FAKE_FOREIGN_ARCHS-i386}" ;;
+  --add-architecture) echo "dpkg $*" >>"$FAKE_REPORTS_DIR/calls.txt" ;;
   --compare-versions) exec /usr/bin/dpkg "$@" ;;
   *) echo "fake dpkg: $*" >&2; exit 2 ;;
 esac
