@@ -34,7 +34,7 @@ endforeach()
 if(NOT VESPER_SANITIZE)
   foreach(t apt_align setup exec32_probe)
     add_test(NAME setup.${t} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/setup/${t}_test.sh)
-    set_tests_properties(setup.${t} PROPERTIES TIMEOUT 120)
+    set_tests_properties(setup.${t} PROPERTIES TIMEOUT 400)
   endforeach()
 endif()
 
