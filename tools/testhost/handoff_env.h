@@ -39,8 +39,9 @@ int DisplayDepth();
 class RunningEditor {
 public:
     virtual ~RunningEditor() = default;
-    // Where the filter must have put it: (0, 0) and above the other windows. Empty when so.
-    virtual std::string CheckBroughtForward() = 0;
+    // Where the filter must have put it: (0, 0) and above the other windows, once in each of
+    // Runs runs where that is recorded. Empty when so.
+    virtual std::string CheckBroughtForward(int Runs) = 0;
 };
 std::unique_ptr<RunningEditor> StartEditor(const std::string& Exe, const std::string& ReportPath, std::string& Error);
 // Top-level windows titled "Tarnwick Studio" now.

@@ -149,7 +149,7 @@ public:
         CloseHandle(FProcess.hThread);
         CloseHandle(FProcess.hProcess);
     }
-    std::string CheckBroughtForward() override
+    std::string CheckBroughtForward(int) override
     {
         if (!IsWindow(FWindow))
             return "the editor window is gone";

@@ -232,7 +232,7 @@ std::vector<std::string> HandoffScenario::Check()
                             std::to_string(expectedWindows));
     }
     if (FEditor) {
-        if (std::string p = FEditor->CheckBroughtForward(); !p.empty())
+        if (std::string p = FEditor->CheckBroughtForward(FRuns); !p.empty())
             fails.push_back(p);
         else
             std::printf("editor window brought forward\n");
