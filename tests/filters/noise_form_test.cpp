@@ -485,7 +485,7 @@ TEST_F(NoiseFormTest, HostThatServesNoImageOrMaskShowsTheErrorAndHandsNothingOff
         if (c.NoCallback)
             host.Record.advanceState = nullptr;
 
-        EXPECT_EQ(Start(host), noErr) << "the dialog still closes with OK";
+        EXPECT_EQ(Start(host), userCanceledErr) << "after its box, the host hears a silent cancel";
 
         ASSERT_EQ(headless::MessageBoxes().size(), 1u);
         EXPECT_EQ(headless::MessageBoxes()[0].Text, c.Message);
@@ -507,7 +507,7 @@ TEST_F(NoiseFormTest, FailedImageFileEndsTheHandlerBeforeTheHandOff)
     InstallEditor("C:\\Editor\\");
     Host host(3, 3, 3);
 
-    EXPECT_EQ(Start(host), noErr) << "the dialog still closes with OK";
+    EXPECT_EQ(Start(host), userCanceledErr) << "after its box, the host hears a silent cancel";
 
     ASSERT_EQ(headless::MessageBoxes().size(), 1u);
     EXPECT_EQ(headless::MessageBoxes()[0].Caption, Application->Title());
@@ -635,6 +635,33 @@ TEST_F(NoiseFormTest, SecondRunReplacesBothFiles)
     EXPECT_EQ(ImageFile(), Bmp32(2, 3, [&](int x, int y) { return HostWord(second, 3, x, y); }));
     EXPECT_EQ(MaskFileBytes(), MaskFile(2, 3, [](int, int) { return std::uint8_t(255); }));
     EXPECT_EQ(headless::ShellOpens().size(), 2u);
+}
+
+// The pair changes together: a mask file another program holds past every retry leaves the
+// image file of the last run byte for byte, the box names the mask, nothing is started and
+// the host hears a silent cancel.
+TEST_F(NoiseFormTest, MaskFileThatCannotBeReplacedLeavesTheImageFileAsItWas)
+{
+    InstallEditor("C:\\Editor\\");
+    {
+        Host first(5, 4, 3);
+        first.SetMask(std::vector<std::uint8_t>(20, 0));
+        EXPECT_EQ(Start(first), noErr);
+    }
+    const Bytes image = ImageFile(), mask = MaskFileBytes();
+    SetHeadlessFileInUse(MaskExchangeFileName, -1);
+    Host second(2, 3, 3);
+    const std::int16_t result = Start(second);
+    ClearHeadlessFileRules();
+
+    EXPECT_EQ(result, userCanceledErr);
+    EXPECT_EQ(ImageFile(), image);
+    EXPECT_EQ(MaskFileBytes(), mask);
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::MessageBoxes()[0].Text,
+              "The file \"c:\\tarnwickstudioa_dovrane.bmp\" is in use by another program");
+    EXPECT_EQ(headless::ShellOpens().size(), 1u) << "only the first run handed off";
+    EXPECT_EQ(Drive.FilesOnC(), (std::vector<std::string>{"tarnwickstudioa_dovrane.bmp", "tarnwickstudiorgb_dovrane.bmp"}));
 }
 
 TEST_F(NoiseFormTest, StoredParametersNoiseTheImageFile)
