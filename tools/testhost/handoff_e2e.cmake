@@ -121,6 +121,54 @@ if(NOT WIN32)
     FIXTURE_NEEDS sample)
 endif()
 
+# (l) Under Wine, drive C's root made immutable (chattr +i, which binds root too) refuses
+# new files while both exchange files there stay writable: they are rewritten in place to
+# this run's bytes and the editor starts. (m) The two exchange files themselves immutable:
+# the error box names the image file, nothing changes or is left beside them, nothing
+# starts, -128. Where the attribute cannot be set, both report themselves skipped.
+if(WIN32)
+  foreach(_case "l_root_immutable_rewrites_in_place;root" "m_exchange_files_immutable;files")
+    list(GET _case 0 _name)
+    list(GET _case 1 _mode)
+    if(_mode STREQUAL "root")
+      set(_args --in sample.bmp --mask mask.bmp ${_prepared} --plant-files ${_ok} ${_started}
+                report_${_name}.txt --expect-no-message-box)
+      set(_pass "immutable: [^\n]*drive_c\n.*exchange files: image [0-9]+ bytes, mask [0-9]+ bytes, as expected.*\nOK")
+    else()
+      set(_args --in sample.bmp --mask mask.bmp ${_prepared} --plant-files --expect-no-files
+                --expect-result -128 --expect-empty-rects --expect-unchanged --expect-no-start
+                report_${_name}.txt --expect-message-box "Cannot create file \"c:\\tarnwickstudiorgb_dovrane.bmp\"")
+      set(_pass "immutable: [^\n]*dovrane.bmp\n.*exchange files: the planted ones untouched.*\nOK")
+    endif()
+    if(NOT VESPER_WINE)
+      continue()
+    endif()
+    set(_cmd "${_run};${_args}")
+    add_test(NAME e2e.handoff.${_name}
+      COMMAND ${CMAKE_COMMAND} -DMODE=${_mode} "-DCMD=${_cmd}"
+              -P ${CMAKE_CURRENT_SOURCE_DIR}/immutable_run.cmake
+      WORKING_DIRECTORY ${_work})
+    set_tests_properties(e2e.handoff.${_name} PROPERTIES TIMEOUT 60
+      FAIL_REGULAR_EXPRESSION "FAIL" PASS_REGULAR_EXPRESSION "${_pass}"
+      SKIP_REGULAR_EXPRESSION "skipped: "
+      FIXTURES_REQUIRED "handoff_registry;sample;immutable_lifted")
+  endforeach()
+  # Lifts the attribute after them even when a run was cut short.
+  if(VESPER_WINE)
+    add_test(NAME e2e.handoff.immutable_lifted
+      COMMAND ${CMAKE_COMMAND} -DLIFT_ONLY=ON -P ${CMAKE_CURRENT_SOURCE_DIR}/immutable_run.cmake)
+    set_tests_properties(e2e.handoff.immutable_lifted PROPERTIES FIXTURES_CLEANUP immutable_lifted)
+  endif()
+endif()
+# (n) The editor still reads the old image file, without delete sharing, for half a second
+# into the run: the replacement is tried again until the file is let go, and the run
+# succeeds with this run's files.
+vesper_handoff(n_old_image_held_for_a_moment
+  ARGS --in sample.bmp --mask mask.bmp ${_prepared} --plant-files --hold-image-ms 500 ${_ok}
+       ${_started} report_n.txt --expect-no-message-box
+  PASS "hold: [^\n]*rgb_dovrane.bmp held[^\n]*a rename is refused.*exchange files: image [0-9]+ bytes, mask [0-9]+ bytes, as expected.*\nOK"
+  FIXTURE_NEEDS sample)
+
 # (j) A large image with a selection, in the 32-bit module: 12000 x 10000 RGB, exchange files
 # of 480 MB each. The module holds the image bitmap and the mask layer's bitmap (960 MB)
 # beside the host's image and selection (480 MB) in one 2 GB address space; the host and the

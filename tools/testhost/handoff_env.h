@@ -27,6 +27,18 @@ std::string PrepareRegistry(const RegistryPlan& Plan);
 // (natively only). Empty on success, otherwise why not.
 std::string RefuseNewFilesInDriveRoot();
 
+// Another program's hold on an existing "c:\..." file: opened sharing only reading (the
+// editor reading the old exchange file), so that it can be neither renamed, replaced nor
+// rewritten until the hold ends, Ms milliseconds after it began (natively: the headless
+// files refuse its first few replacements and openings). Ends, at the latest, when
+// destroyed.
+class HeldFile {
+public:
+    virtual ~HeldFile() = default;
+};
+// Null with Error when the file cannot be held, or a hold here does not refuse a rename.
+std::unique_ptr<HeldFile> HoldFile(const std::string& WindowsPath, unsigned Ms, std::string& Error);
+
 // The path under which this process opens a "c:\..." file.
 std::string LocalPath(const std::string& WindowsPath);
 // A folder or file named on the command line (a Linux path under Wine) as the module and

@@ -1,5 +1,6 @@
 // Natively the module runs in this process on the headless back end, so preparing and
 // observing the platform is a matter of its test interface.
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -76,6 +77,27 @@ std::string RefuseNewFilesInDriveRoot()
 {
     SetHeadlessFolderRefusesNewFiles("c:\\", true);
     return {};
+}
+
+namespace {
+struct HeadlessHold : HeldFile {
+    explicit HeadlessHold(std::string P) : Path(std::move(P)) {}
+    ~HeadlessHold() override { SetHeadlessFileInUse(Path, 0); }
+    std::string Path;
+};
+} // namespace
+
+std::unique_ptr<HeldFile> HoldFile(const std::string& WindowsPath, unsigned, std::string& Error)
+{
+    if (!PlatformFileExists(PlatformPath(WindowsPath))) {
+        Error = "cannot hold " + WindowsPath + ": there is no such file";
+        return nullptr;
+    }
+    // No clock runs here: the hold ends after the replacements of about half a second of
+    // the module's retries.
+    SetHeadlessFileInUse(WindowsPath, 4);
+    std::printf("hold: %s held, a rename is refused\n", WindowsPath.c_str());
+    return std::make_unique<HeadlessHold>(WindowsPath);
 }
 
 std::string LocalPath(const std::string& WindowsPath) { return PlatformPath(WindowsPath); }

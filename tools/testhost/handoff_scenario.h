@@ -40,5 +40,7 @@ private:
     const std::optional<std::vector<std::uint8_t>>* FSelection = nullptr;
     std::vector<std::string> FObservedBoxes;
     int FRuns = 1;
+    std::optional<unsigned> FHoldImageMs;
     std::unique_ptr<RunningEditor> FEditor;
+    std::unique_ptr<HeldFile> FHeldImage;
 };
