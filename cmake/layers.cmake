@@ -65,3 +65,9 @@ add_test(NAME layers.check_refuses_an_include_that_looks_up
 set_tests_properties(layers.check_refuses_an_include_that_looks_up PROPERTIES
   PASS_REGULAR_EXPRESSION "src/bitmap/core.cpp:4: includes \"widgets/view.h\" \\(widgets is above bitmap\\)"
   FAIL_REGULAR_EXPRESSION "src/widgets/view.h")
+# No character of a comment on an include line ("[", "\\", "]", ";") hides the lines after it.
+add_test(NAME layers.check_reads_every_line
+  COMMAND ${CMAKE_COMMAND} -DSRC=${CMAKE_SOURCE_DIR}/tests/layers/hidden_lines "-DLAYERS=${VESPER_LAYERS}"
+          -P ${CMAKE_CURRENT_LIST_DIR}/check_layers.cmake)
+set_tests_properties(layers.check_reads_every_line PROPERTIES
+  PASS_REGULAR_EXPRESSION "core.cpp:2: includes \"widgets/view.h\".*core.cpp:4: includes \"filters/form.h\".*core.cpp:6: includes \"entry/module.h\"")

@@ -33,6 +33,7 @@ VP_EXCEPTION(EConvertError);
 VP_EXCEPTION(EListError);
 VP_EXCEPTION(EStreamError);
 VP_EXCEPTION(EFCreateError);
+VP_EXCEPTION(EFileInUse);
 VP_EXCEPTION(EOutOfResources);
 VP_EXCEPTION(EOutOfMemory);
 VP_EXCEPTION(ETransformError);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 void TStream::ReadBuffer(void* Buffer, std::size_t Count)
@@ -175,68 +176,200 @@ void WriteNamed(const std::string& FileName, const std::function<void()>& Steps)
     }
 }
 
-// The target rewritten where it lies: emptied first, its head written last, emptied again
-// when anything fails.
-void RewriteInPlace(const std::string& FileName, const std::function<void(TStream&)>& Writer)
+// Pauses between attempts at a file that another program holds: about a second in all.
+constexpr int RetryPausesMs[] = {20, 40, 80, 120, 160, 200, 200, 200};
+
+std::string InUseMessage(const std::string& FileName)
 {
-    std::unique_ptr<TFileStream> out;
-    try {
-        out = std::make_unique<TFileStream>(FileName, TFileStream::fmOpenWrite);
-    } catch (const EFCreateError&) {
-        throw EFCreateError("Cannot create file \"" + FileName + "\"");
+    return "The file \"" + FileName + "\" is in use by another program";
+}
+
+bool MayPass(TFileOutcome Outcome) { return Outcome == TFileOutcome::InUse || Outcome == TFileOutcome::Denied; }
+
+// Replaces To with From, trying again while the refusal may pass.
+TFileOutcome ReplaceRetrying(const std::string& From, const std::string& To)
+{
+    TFileOutcome outcome = PlatformReplaceFile(From, To);
+    for (const int pause : RetryPausesMs) {
+        if (!MayPass(outcome))
+            break;
+        PlatformPause(pause);
+        outcome = PlatformReplaceFile(From, To);
     }
-    try {
-        WriteNamed(FileName, [&] {
-            out->SetSize(0);
-            THeadLastStream stream(*out);
-            Writer(stream);
-            stream.Finish();
-            out->Close();
-        });
-    } catch (...) {
-        out.reset();
+    return outcome;
+}
+
+// Opens a target for rewriting where it lies (creating it only when Create allows), trying
+// again while another program holds it.
+std::unique_ptr<TFileStream> OpenForRewrite(const std::string& FileName, bool Create)
+{
+    const std::string path = PlatformPath(FileName);
+    for (std::size_t attempt = 0;; ++attempt) {
+        const bool exists = PlatformFileExists(path);
         try {
-            TFileStream again(FileName, TFileStream::fmOpenWrite);
-            again.SetSize(0);
-            again.Close();
-        } catch (const Exception&) {
-            // Nothing more can be done; the first failure is the one to report.
+            if (!exists && !Create)
+                throw EFCreateError(FileName);
+            return std::make_unique<TFileStream>(FileName, exists ? TFileStream::fmOpenWrite : TFileStream::fmCreate);
+        } catch (const EFCreateError&) {
+            if (!exists || !PlatformFileInUse(path))
+                throw EFCreateError("Cannot create file \"" + FileName + "\"");
+            if (attempt == std::size(RetryPausesMs))
+                throw EFileInUse(InUseMessage(FileName));
+            PlatformPause(RetryPausesMs[attempt]);
+        }
+    }
+}
+
+using TWriter = std::function<void(TStream&)>;
+
+// The targets rewritten where they lie: all opened before any changes, each emptied first
+// and its head written last; when one fails, all are emptied, so none passes for complete
+// beside another's old bytes.
+void RewriteAllInPlace(const std::vector<std::string>& Names, const std::vector<TWriter>& Writers, bool Create)
+{
+    std::vector<std::unique_ptr<TFileStream>> outs;
+    for (const std::string& name : Names)
+        outs.push_back(OpenForRewrite(name, Create));
+    try {
+        for (std::size_t i = 0; i < Names.size(); ++i) {
+            WriteNamed(Names[i], [&] {
+                outs[i]->SetSize(0);
+                THeadLastStream stream(*outs[i]);
+                Writers[i](stream);
+                stream.Finish();
+                outs[i]->Close();
+            });
+        }
+    } catch (...) {
+        for (std::size_t k = 0; k < Names.size(); ++k) {
+            outs[k].reset();
+            try {
+                TFileStream again(Names[k], TFileStream::fmOpenWrite);
+                again.SetSize(0);
+                again.Close();
+            } catch (const Exception&) {
+                // Nothing more can be done; the first failure is the one to report.
+            }
         }
         throw;
     }
 }
 
+// A writer that copies a finished temporary file, so a fallback never makes its bytes again.
+TWriter CopyOf(const std::string& TempName)
+{
+    return [TempName](TStream& Out) {
+        TFileStream in(TempName, TFileStream::fmOpenRead);
+        const std::int64_t size = in.Size();
+        std::vector<std::uint8_t> buffer(std::size_t(1) << 20);
+        std::int64_t copied = 0;
+        while (std::size_t n = in.Read(buffer.data(), buffer.size())) {
+            Out.WriteBuffer(buffer.data(), n);
+            copied += static_cast<std::int64_t>(n);
+        }
+        if (copied != size)
+            throw EStreamError("Stream read error");
+    };
+}
+
 } // namespace
+
+void WriteFilesTogether(const std::vector<TFileWrite>& Files)
+{
+    const std::size_t n = Files.size();
+    std::vector<std::string> names, temps, tempPaths, targets, asides;
+    std::vector<TWriter> writers;
+    for (const TFileWrite& f : Files) {
+        names.push_back(f.FileName);
+        temps.push_back(f.FileName + ".tmp");
+        tempPaths.push_back(PlatformPath(temps.back()));
+        targets.push_back(PlatformPath(f.FileName));
+        asides.push_back(targets.back() + ".old");
+        writers.push_back(f.Writer);
+    }
+    auto removeTemps = [&](std::size_t Count) {
+        for (std::size_t k = 0; k < Count; ++k)
+            PlatformRemoveFile(tempPaths[k]);
+    };
+
+    // Every temporary file whole before any target changes.
+    for (std::size_t i = 0; i < n; ++i) {
+        std::unique_ptr<TFileStream> out;
+        try {
+            out = std::make_unique<TFileStream>(temps[i], TFileStream::fmCreate);
+        } catch (const EFCreateError&) {
+            // No new file beside the targets (a folder that refuses new files but lets
+            // existing ones be rewritten, like the root of a system drive to a user without
+            // elevation): the existing targets are rewritten where they lie.
+            removeTemps(i);
+            return RewriteAllInPlace(names, writers, false);
+        }
+        try {
+            WriteNamed(names[i], [&] {
+                writers[i](*out);
+                out->Close();
+            });
+        } catch (...) {
+            out.reset();
+            removeTemps(i + 1);
+            throw;
+        }
+    }
+
+    // Each old target is kept aside until every new file is in place, so a later target
+    // that cannot be replaced gives the earlier ones their old files back.
+    std::vector<bool> kept(n, false);
+    std::size_t placed = 0;
+    TFileOutcome failure = TFileOutcome::Done;
+    for (; placed < n; ++placed) {
+        if (PlatformFileExists(targets[placed])) {
+            failure = ReplaceRetrying(targets[placed], asides[placed]);
+            if (failure != TFileOutcome::Done)
+                break;
+            kept[placed] = true;
+        }
+        failure = ReplaceRetrying(tempPaths[placed], targets[placed]);
+        if (failure != TFileOutcome::Done) {
+            if (kept[placed] && ReplaceRetrying(asides[placed], targets[placed]) == TFileOutcome::Done)
+                kept[placed] = false;
+            break;
+        }
+    }
+    if (placed == n) {
+        for (std::size_t k = 0; k < n; ++k)
+            if (kept[k])
+                PlatformRemoveFile(asides[k]);
+        return;
+    }
+    for (std::size_t k = 0; k < placed; ++k) {
+        if (kept[k])
+            ReplaceRetrying(asides[k], targets[k]);
+        else
+            PlatformRemoveFile(targets[k]); // there was none before
+    }
+    if (failure == TFileOutcome::InUse) {
+        removeTemps(n);
+        throw EFileInUse(InUseMessage(names[placed]));
+    }
+    if (placed > 0) {
+        removeTemps(n);
+        throw EFCreateError("Cannot create file \"" + names[placed] + "\"");
+    }
+    // The first target refused to be replaced (a folder that lets files be written but not
+    // renamed into it): the finished temporary files are copied in place instead.
+    std::vector<TWriter> copies;
+    for (const std::string& temp : temps)
+        copies.push_back(CopyOf(temp));
+    try {
+        RewriteAllInPlace(names, copies, true);
+    } catch (...) {
+        removeTemps(n);
+        throw;
+    }
+    removeTemps(n);
+}
 
 void WriteFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Writer)
 {
-    const std::string temp = FileName + ".tmp";
-    const std::string tempPath = PlatformPath(temp), targetPath = PlatformPath(FileName);
-    std::unique_ptr<TFileStream> out;
-    try {
-        out = std::make_unique<TFileStream>(temp, TFileStream::fmCreate);
-    } catch (const EFCreateError&) {
-        // No new file beside the target: rewrite the target itself, when there is one.
-        if (!PlatformFileExists(targetPath))
-            throw EFCreateError("Cannot create file \"" + FileName + "\"");
-        return RewriteInPlace(FileName, Writer);
-    }
-    try {
-        WriteNamed(FileName, [&] {
-            Writer(*out);
-            out->Close();
-        });
-    } catch (...) {
-        out.reset();
-        PlatformRemoveFile(tempPath);
-        throw;
-    }
-    if (PlatformReplaceFile(tempPath, targetPath))
-        return;
-    // A folder may let a file be written but not renamed into it (a temporary file left
-    // from before, in a folder that refuses new names): the target is rewritten instead.
-    PlatformRemoveFile(tempPath);
-    if (!PlatformFileExists(targetPath))
-        throw EFCreateError("Cannot create file \"" + FileName + "\"");
-    RewriteInPlace(FileName, Writer);
+    WriteFilesTogether({TFileWrite{FileName, Writer}});
 }

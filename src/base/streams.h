@@ -87,10 +87,18 @@ std::size_t PlatformWriteFile(std::FILE* File, const void* Buffer, std::size_t C
 bool PlatformTruncateFile(std::FILE* File, std::int64_t Size);
 // False when buffered data did not reach the file; the file is closed either way.
 bool PlatformCloseFile(std::FILE* File);
+// How a replacement or an opening for writing ended. InUse and Denied may pass: a virus
+// scanner or the editor holds the file for a moment (sharing refused), or a file that is
+// being deleted still blocks its name (access refused).
+enum class TFileOutcome { Done, InUse, Denied, Failed };
 // Puts From in To's place in one step, replacing To when it exists.
-bool PlatformReplaceFile(const std::string& From, const std::string& To);
+TFileOutcome PlatformReplaceFile(const std::string& From, const std::string& To);
 bool PlatformFileExists(const std::string& Path);
 bool PlatformRemoveFile(const std::string& Path);
+// Whether another program holds the existing file at Path so that it cannot be written.
+bool PlatformFileInUse(const std::string& Path);
+// Waits before the next attempt at a file another program holds.
+void PlatformPause(int Milliseconds);
 
 // Writes a file as a whole, never leaving a temporary file behind. Where a temporary file
 // can be made beside the target, the bytes go there and replace the target in one step only
@@ -101,6 +109,18 @@ bool PlatformRemoveFile(const std::string& Path);
 // EFCreateError when neither is possible and EStreamError when the writing fails, both
 // naming the file.
 void WriteFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Writer);
+
+// One file of a set written together.
+struct TFileWrite {
+    std::string FileName;
+    std::function<void(TStream&)> Writer;
+};
+// Writes the files so that they change together, as WriteFileAtomically writes one: every
+// temporary file is written before the first target is replaced, and when a later target
+// cannot be replaced the earlier ones get their old files back. Rewritten in place (no
+// temporary file can be made), a failure empties them all. A target another program holds
+// is retried for about a second and then reported with EFileInUse naming it.
+void WriteFilesTogether(const std::vector<TFileWrite>& Files);
 
 // Stored-property streaming: classes declare binary properties by name.
 class TFiler {

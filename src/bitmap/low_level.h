@@ -39,6 +39,6 @@ bool PointInRect(const TRect& R, const TPoint& P);
 extern std::uint8_t GammaTable[256];
 void BuildGammaTable(double Gamma);
 
-// Round to nearest, ties to even (the rounding every Part of the core uses).
+// Round to nearest, ties to even (the rounding the whole bitmap core uses).
 int RoundHalfEven(double V);
 int RoundHalfEven(float V);

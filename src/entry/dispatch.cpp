@@ -40,6 +40,13 @@ OSErr ReportEntryException(std::exception_ptr E) noexcept {
         } catch (const std::bad_alloc& e) {
             code = memFullErr;
             Application->ShowException(e);
+        } catch (const EOutOfMemory& e) {
+            // The toolkit's own allocation failures are out of memory like any other.
+            code = memFullErr;
+            Application->ShowException(e);
+        } catch (const EOutOfResources& e) {
+            code = memFullErr;
+            Application->ShowException(e);
         } catch (const std::exception& e) {
             Application->ShowException(e);
         } catch (...) {

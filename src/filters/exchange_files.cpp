@@ -82,6 +82,9 @@ void WriteMaskExchangeFile(const TBitmap32& Mask, int Width, int Height, const s
 
 void WriteExchangeFiles(TBitmap32& Image, const TBitmap32& Mask, int Width, int Height)
 {
-    WriteImageExchangeFile(Image);
-    WriteMaskExchangeFile(Mask, Width, Height);
+    // An editor started by hand reads whatever pair lies on drive C, so a new image never
+    // stands beside an old mask, possibly of another size.
+    const int bits = MaskFileBitsPerPixel(Screen->Depth());
+    WriteFilesTogether({{ImageExchangeFileName, [&](TStream& s) { Image.SaveAsBmpStream(s); }},
+                        {MaskExchangeFileName, [&](TStream& s) { WriteMaskBmp(s, Mask, Width, Height, bits); }}});
 }

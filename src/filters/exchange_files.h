@@ -24,8 +24,7 @@ void WriteImageExchangeFile(TBitmap32& Image, const std::string& FileName = Imag
 void WriteMaskExchangeFile(const TBitmap32& Mask, int Width, int Height,
                            const std::string& FileName = MaskExchangeFileName);
 
-// Image first, then mask, each written whole (WriteFileAtomically: through a temporary file
-// where one can be made beside it, else the existing file rewritten in place). A failure
-// raises the stream's exception naming the file; when the image fails the mask is not
-// touched.
+// Both files written together (WriteFilesTogether): both are replaced or neither, and
+// rewritten in place a failure empties both. A failure raises the stream's exception
+// naming the file.
 void WriteExchangeFiles(TBitmap32& Image, const TBitmap32& Mask, int Width, int Height);

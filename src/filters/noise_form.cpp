@@ -1,7 +1,6 @@
 #include "filters/noise_form.h"
 
 #include <algorithm>
-#include <new>
 #include <vector>
 
 #include "bitmap/bitmap32.h"
@@ -113,19 +112,14 @@ TNoiseForm::~TNoiseForm() = default;
 
 void TNoiseForm::FormCreate(TObject*)
 {
-    // Out of memory nothing was handed over: the form's creation step still shows the
-    // error, and the first paint closes the dialog as aborted instead of OK, so the host
-    // hears of the failure (a non-zero result) rather than of a transfer that did not happen.
+    // Whatever ends the transfer (no image from the host, an exchange file that cannot be
+    // written, no editor key, no memory), the form's creation step shows its box and the
+    // first paint closes the dialog as aborted: the host hears a user cancel, which it takes
+    // silently, and records no filter run for a transfer that did not happen.
     try {
         TransferToEditor();
-    } catch (const EOutOfResources&) {
-        FOutOfMemory = true;
-        throw;
-    } catch (const EOutOfMemory&) {
-        FOutOfMemory = true;
-        throw;
-    } catch (const std::bad_alloc&) {
-        FOutOfMemory = true;
+    } catch (...) {
+        FFailed = true;
         throw;
     }
 }
@@ -227,8 +221,9 @@ void TNoiseForm::HandOffToEditor()
         const std::string file = Trim(registry.ReadString(EditorFolderValue)) + EditorExecutableName;
         plat::ShellOpen(nullptr, "open", file, "", "", SwShowNormal);
     } else {
-        // No owner and the system's default caption.
+        // No owner and the system's default caption; nothing was handed off.
         plat::ShowMessageBox(nullptr, EditorPathErrorMessage, "", MsgBoxOk);
+        FFailed = true;
     }
     // The lists go with their scope.
     registry.CloseKey();
@@ -236,7 +231,7 @@ void TNoiseForm::HandOffToEditor()
 
 void TNoiseForm::FormDestroy(TObject*) { FFilterGraphic.reset(); }
 
-void TNoiseForm::FormPaint(TObject*) { SetModalResult(FOutOfMemory ? mrAbort : mrOk); }
+void TNoiseForm::FormPaint(TObject*) { SetModalResult(FFailed ? mrAbort : mrOk); }
 
 void TNoiseForm::Button4Click(TObject*)
 {

@@ -102,6 +102,6 @@ private:
 
     std::unique_ptr<TPSFilterGraphic> FFilterGraphic;
     TMaskLayer* FMaskLayer = nullptr; // owned by the view's layer collection
-    bool FOutOfMemory = false;        // the creation handler ran out of memory
+    bool FFailed = false;             // the transfer failed; its box has been shown
     void* FParameterBlock = nullptr;
 };

@@ -225,7 +225,8 @@ bool IsEventName(const std::string& Name)
 
 // A value the control cannot take (a size too large for its pixels, say) is the
 // description's fault like any other bad value, so it is reported with its line and
-// property. Running out of memory stays what it is.
+// property. Running out of memory or system resources, the toolkit's own included, stays
+// what it is.
 void SetProperty(const TControlKind::TSetter& Set, TComponent& Target, const TFormProperty& P)
 {
     try {
@@ -233,6 +234,10 @@ void SetProperty(const TControlKind::TSetter& Set, TComponent& Target, const TFo
     } catch (const EFormDescriptionError&) {
         throw;
     } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const EOutOfMemory&) {
+        throw;
+    } catch (const EOutOfResources&) {
         throw;
     } catch (const std::exception& e) {
         P.Fail(e.what());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <new>
 #include <string>
 
 #include "bitmap/low_level.h"
@@ -150,7 +151,16 @@ void TPSCustomPaintBox32::PaintOverlay()
 
 void TPSCustomPaintBox32::Paint()
 {
-    FitBuffer();
+    try {
+        FitBuffer();
+    } catch (const EOutOfResources& e) {
+        return PaintWithoutBuffer(e.what());
+    } catch (const EOutOfMemory& e) {
+        return PaintWithoutBuffer(e.what());
+    } catch (const std::bad_alloc& e) {
+        return PaintWithoutBuffer(e.what());
+    }
+    FBufferFailureSeen = false;
     if (!FBufferIsCurrent)
         RenderBuffer();
     {
@@ -162,6 +172,35 @@ void TPSCustomPaintBox32::Paint()
             DisplayBuffer(clip);
     }
     PaintOverlay();
+}
+
+void TPSCustomPaintBox32::PaintWithoutBuffer(const std::string& Failure)
+{
+    // Whatever the buffer held is gone; a later buffer is drawn afresh.
+    MarkWholeStale();
+    if (TCanvas* canvas = Canvas()) {
+        canvas->Brush.Style = bsSolid;
+        canvas->Brush.Color = Color();
+        canvas->FillRect(PaintClipRect());
+    }
+    if (FBufferFailureSeen)
+        return;
+    FBufferFailureSeen = true;
+    FBufferFailure = Failure;
+    // The report waits for the message loop, outside any paint.
+    if (!FFailureReport) {
+        FFailureReport = new TTimer(this);
+        FFailureReport->SetInterval(1);
+        FFailureReport->SetEnabled(false);
+        FFailureReport->SetOnTimer([this](TObject*) { ReportBufferFailure(); });
+    }
+    FFailureReport->SetEnabled(true);
+}
+
+void TPSCustomPaintBox32::ReportBufferFailure()
+{
+    FFailureReport->SetEnabled(false);
+    Application->ShowException(Exception(FBufferFailure));
 }
 
 void TPSCustomPaintBox32::Resize()

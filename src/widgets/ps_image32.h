@@ -3,10 +3,12 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "bitmap/bitmap32.h"
 #include "toolkit/controls.h"
+#include "toolkit/timers.h"
 #include "widgets/display_host.h"
 #include "widgets/layers.h"
 
@@ -99,7 +101,17 @@ protected:
     TPoint FBufferOrigin;
 
 private:
+    // A paint whose buffer the platform cannot give (likely in a 32-bit host after a large
+    // image) shows the control's colour, and the failure is reported once, after the paint:
+    // a box inside it would come back with every paint.
+    void PaintWithoutBuffer(const std::string& Failure);
+    void ReportBufferFailure();
+
     bool FDesigning = false;
+    TTimer* FFailureReport = nullptr;  // owned as a component
+    std::string FBufferFailure;
+    // Set from the first paint without a buffer until a paint gets one again.
+    bool FBufferFailureSeen = false;
 };
 
 // Paint stage kinds.

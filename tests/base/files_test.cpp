@@ -68,7 +68,7 @@ TEST_F(HeadlessFiles, FolderThatRefusesNewFilesStillLetsExistingOnesBeRewritten)
     EXPECT_THROW(TFileStream("c:\\absent.bin", TFileStream::fmOpenWrite), EFCreateError);
     // A name cannot be moved into the folder either, not even over an existing file.
     Plant("c:\\sub\\moved.bin", "m");
-    EXPECT_FALSE(PlatformReplaceFile(PlatformPath("c:\\sub\\moved.bin"), PlatformPath("c:\\old.bin")));
+    EXPECT_EQ(PlatformReplaceFile(PlatformPath("c:\\sub\\moved.bin"), PlatformPath("c:\\old.bin")), TFileOutcome::Denied);
     EXPECT_EQ(Read("c:\\old.bin"), "New");
 
     // Only that folder: one below it and other drives take new files.
@@ -186,6 +186,186 @@ TEST_F(HeadlessFiles, StaleTemporaryFileInARefusingFolderFallsBackToTheRewrite)
     WriteFileAtomically(Target, Writes("new bytes"));
     EXPECT_EQ(Read(Target), "new bytes");
     EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"exchange.bin"}));
+}
+
+// ---------------------------------------------------------------- files that change together
+
+const std::string Image = "c:\\image.bmp", Mask = "c:\\mask.bmp";
+
+// A writer that counts its runs, so a fallback that makes the bytes again shows.
+std::function<void(TStream&)> Counted(const std::string& Bytes, int& Runs)
+{
+    return [Bytes, &Runs](TStream& s) {
+        ++Runs;
+        s.WriteBuffer(Bytes.data(), Bytes.size());
+    };
+}
+
+TEST_F(HeadlessFiles, PairIsReplacedOnlyAfterBothTemporaryFilesAreWhole)
+{
+    Plant(Image, "old image");
+    Plant(Mask, "old mask");
+    WriteFilesTogether({{Image,
+                         [](TStream& s) {
+                             s.WriteBuffer("new image", 9);
+                             EXPECT_EQ(Read(Image), "old image");
+                         }},
+                        {Mask, [](TStream& s) {
+                             s.WriteBuffer("new mask", 8);
+                             EXPECT_EQ(Read(Image), "old image") << "no target changes while the mask is written";
+                         }}});
+    EXPECT_EQ(Read(Image), "new image");
+    EXPECT_EQ(Read(Mask), "new mask");
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"image.bmp", "mask.bmp"})) << "nothing kept aside is left";
+    EXPECT_EQ(HeadlessPausedMilliseconds(), 0);
+}
+
+TEST_F(HeadlessFiles, FailedSecondTemporaryFileChangesNeitherTarget)
+{
+    Plant(Image, "old image");
+    Plant(Mask, "old mask");
+    SetHeadlessWriteLimit(Mask + ".tmp", 3);
+    EXPECT_EQ(MessageOf<EStreamError>([] {
+                  WriteFilesTogether({{Image, Writes("new image")}, {Mask, Writes("new mask")}});
+              }),
+              "Cannot write file \"c:\\mask.bmp\"");
+    EXPECT_EQ(Read(Image), "old image");
+    EXPECT_EQ(Read(Mask), "old mask");
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"image.bmp", "mask.bmp"}));
+}
+
+// The mask held by another program past every retry: the image gets its old file back byte
+// for byte, the error names the mask, and about a second was spent waiting for it.
+TEST_F(HeadlessFiles, SecondTargetThatCannotBeReplacedGivesTheFirstItsOldFileBack)
+{
+    const std::string oldImage = "BM old image, another size";
+    Plant(Image, oldImage);
+    Plant(Mask, "old mask");
+    SetHeadlessFileInUse(Mask, -1);
+    EXPECT_EQ(MessageOf<EFileInUse>([] {
+                  WriteFilesTogether({{Image, Writes("new image")}, {Mask, Writes("new mask")}});
+              }),
+              "The file \"c:\\mask.bmp\" is in use by another program");
+    EXPECT_EQ(Read(Image), oldImage);
+    EXPECT_EQ(Read(Mask), "old mask");
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"image.bmp", "mask.bmp"}));
+    EXPECT_GE(HeadlessPausedMilliseconds(), 800);
+    EXPECT_LE(HeadlessPausedMilliseconds(), 1500);
+}
+
+// Where there was no image before, undoing it leaves none: never a new image beside an old
+// mask.
+TEST_F(HeadlessFiles, UndoingAFirstTargetThatWasNewRemovesIt)
+{
+    Plant(Mask, "old mask");
+    SetHeadlessFileInUse(Mask, -1);
+    EXPECT_THROW(WriteFilesTogether({{Image, Writes("new image")}, {Mask, Writes("new mask")}}), EFileInUse);
+    EXPECT_FALSE(Exists(Image));
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"mask.bmp"}));
+}
+
+// A virus scanner holding the fresh temporary file, or the editor the old target, for a
+// moment: the replacement is tried again, the finished file is kept and written only once.
+TEST_F(HeadlessFiles, PassingHoldsAreWaitedOutWithoutWritingAgain)
+{
+    struct Case {
+        const char* Name;
+        std::string Held;
+        bool TargetExists;
+    };
+    const Case cases[] = {
+        {"scanner on the temporary, no target yet", Target + ".tmp", false},
+        {"scanner on the temporary, old target", Target + ".tmp", true},
+        {"editor on the old target", Target, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ClearHeadlessFileRules();
+        std::error_code ec;
+        fs::remove(PlatformPath(Target), ec);
+        if (c.TargetExists)
+            Plant(Target, "old bytes");
+        SetHeadlessFileInUse(c.Held, 3);
+        int runs = 0;
+        WriteFileAtomically(Target, Counted("new bytes", runs));
+        EXPECT_EQ(Read(Target), "new bytes");
+        EXPECT_EQ(runs, 1);
+        EXPECT_GT(HeadlessPausedMilliseconds(), 0);
+        EXPECT_LT(HeadlessPausedMilliseconds(), 800) << "three refusals take a part of the second";
+        EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"exchange.bin"}));
+    }
+}
+
+TEST_F(HeadlessFiles, TargetHeldPastTheRetriesIsReportedAsInUse)
+{
+    Plant(Target, "old bytes");
+    SetHeadlessFileInUse(Target, -1);
+    EXPECT_EQ(MessageOf<EFileInUse>([] { WriteFileAtomically(Target, Writes("new")); }),
+              "The file \"c:\\exchange.bin\" is in use by another program");
+    EXPECT_EQ(Read(Target), "old bytes");
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"exchange.bin"}));
+}
+
+// Rewritten in place, the pair is opened before either changes and a failure empties both.
+TEST_F(HeadlessFiles, PairRewrittenInPlaceFailsAsAWhole)
+{
+    Plant(Image, "old image");
+    Plant(Mask, "old mask");
+    SetHeadlessFolderRefusesNewFiles("c:\\", true);
+    WriteFilesTogether({{Image, Writes("BM new image")}, {Mask, Writes("BM new mask")}});
+    EXPECT_EQ(Read(Image), "BM new image");
+    EXPECT_EQ(Read(Mask), "BM new mask");
+
+    SetHeadlessWriteLimit(Mask, 2);
+    EXPECT_EQ(MessageOf<EStreamError>([] {
+                  WriteFilesTogether({{Image, Writes("BM newer image")}, {Mask, Writes("BM newer mask")}});
+              }),
+              "Cannot write file \"c:\\mask.bmp\"");
+    EXPECT_EQ(Read(Image), "") << "the image, written whole, is emptied with the mask";
+    EXPECT_EQ(Read(Mask), "");
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"image.bmp", "mask.bmp"}));
+}
+
+TEST_F(HeadlessFiles, PairInPlaceChangesNothingWhenOneCannotBeOpened)
+{
+    Plant(Image, "old image");
+    SetHeadlessFolderRefusesNewFiles("c:\\", true);
+    int runs = 0;
+    EXPECT_EQ(MessageOf<EFCreateError>([&] {
+                  WriteFilesTogether({{Image, Counted("new image", runs)}, {Mask, Writes("new mask")}});
+              }),
+              "Cannot create file \"c:\\mask.bmp\"");
+    EXPECT_EQ(Read(Image), "old image");
+    EXPECT_EQ(runs, 0);
+
+    Plant(Mask, "old mask");
+    SetHeadlessFileInUse(Mask, -1);
+    EXPECT_EQ(MessageOf<EFileInUse>([&] {
+                  WriteFilesTogether({{Image, Counted("new image", runs)}, {Mask, Writes("new mask")}});
+              }),
+              "The file \"c:\\mask.bmp\" is in use by another program");
+    EXPECT_EQ(Read(Image), "old image");
+    EXPECT_EQ(Read(Mask), "old mask");
+    EXPECT_EQ(runs, 0);
+}
+
+// Temporary files that could be written but not renamed into place: their finished bytes are
+// copied into the targets, each writer having run once.
+TEST_F(HeadlessFiles, FinishedTemporaryFilesAreCopiedWhenTheyCannotBeRenamed)
+{
+    Plant(Image, "old image");
+    Plant(Mask, "old mask");
+    Plant(Image + ".tmp", "stale");
+    Plant(Mask + ".tmp", "stale");
+    SetHeadlessFolderRefusesNewFiles("c:\\", true);
+    int imageRuns = 0, maskRuns = 0;
+    const std::string big(3 << 20, 'b'); // more than one piece of the copy
+    WriteFilesTogether({{Image, Counted(big, imageRuns)}, {Mask, Counted("new mask", maskRuns)}});
+    EXPECT_EQ(Read(Image), big);
+    EXPECT_EQ(Read(Mask), "new mask");
+    EXPECT_EQ(imageRuns, 1);
+    EXPECT_EQ(maskRuns, 1);
+    EXPECT_EQ(FilesOnC(), (std::vector<std::string>{"image.bmp", "mask.bmp"}));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// The row loops under CopyPlanes against the per-byte loop as the Part writes it, over random
+// The row loops under CopyPlanes against the plain per-byte loop, over random
 // layouts: planes, dummy planes, padded rows, bottom-up rows, widths with every tail length.
 // Each source buffer ends at the last channel byte of its last row, so the sanitizers see any
 // read past what a host must serve.

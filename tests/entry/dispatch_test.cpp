@@ -21,7 +21,9 @@ public:
     static inline int Created = 0;
     static inline int Destroyed = 0;
     static inline int ModalResultToGive = 1;
-    static inline int Throw = 0;  // 1: runtime_error, 2: bad_alloc, 3: a plain int
+    // 1: runtime_error, 2: bad_alloc, 3: a plain int, 4: the toolkit's out of resources,
+    // 5: its out of memory, 6: a stored-form error
+    static inline int Throw = 0;
     static inline void* BlockSeen = nullptr;
     static inline bool CreateHandlerThrows = false;
 
@@ -39,6 +41,9 @@ public:
         if (Throw == 1) throw std::runtime_error("Source bitmap is nil or empty");
         if (Throw == 2) throw std::bad_alloc();
         if (Throw == 3) throw 42;
+        if (Throw == 4) throw EOutOfResources("Can't allocate the DIB handle");
+        if (Throw == 5) throw EOutOfMemory("Can't allocate a byte map");
+        if (Throw == 6) throw EConvertError("Line 4: Size too large");
         return CreateFormOf<TScriptedForm>(Owner);
     }
 };
@@ -235,7 +240,8 @@ TEST_F(DispatchTest, UnboundDialogStillEmptiesRectsAndCancels) {
 
 TEST_F(DispatchTest, ExceptionsBecomeHostCodesAndAreReported) {
     const std::pair<int, std::int16_t> cases[] = {
-        {1, filterBadParameters}, {2, memFullErr}, {3, filterBadParameters}};
+        {1, filterBadParameters}, {2, memFullErr}, {4, memFullErr}, {5, memFullErr},
+        {6, filterBadParameters}, {3, filterBadParameters}};
     for (auto [kind, expected] : cases) {
         record = fake_host::MakeRecord(&procs);
         TScriptedForm::Throw = kind;
@@ -245,7 +251,7 @@ TEST_F(DispatchTest, ExceptionsBecomeHostCodesAndAreReported) {
         EXPECT_TRUE(fake_host::IsEmpty(record.inRect));
         EXPECT_TRUE(fake_host::IsEmpty(record.outRect));
     }
-    EXPECT_EQ(Reports::Count, 3);
+    EXPECT_EQ(Reports::Count, 6);
     EXPECT_EQ(Reports::Message, "Unknown exception");
     EXPECT_EQ(TScriptedForm::Created, 0);
 }

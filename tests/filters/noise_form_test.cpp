@@ -263,7 +263,7 @@ TEST_F(NoiseFormTest, HostKeyWithoutVersionsShowsTheListErrorAndLaunchesNothing)
     Host host(3, 2, 3);
     headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop");
 
-    EXPECT_EQ(Start(host), noErr) << "the dialog still closes with OK";
+    EXPECT_EQ(Start(host), userCanceledErr) << "after its box, the host hears a silent cancel";
 
     ASSERT_EQ(headless::MessageBoxes().size(), 1u);
     EXPECT_EQ(headless::MessageBoxes()[0].Text, "List index out of bounds (0)");
@@ -277,7 +277,7 @@ TEST_F(NoiseFormTest, HostKeyWithoutVersionsShowsTheListErrorAndLaunchesNothing)
 TEST_F(NoiseFormTest, MissingHostKeyEndsTheSameWay)
 {
     Host host(2, 2, 3);
-    EXPECT_EQ(Start(host), noErr);
+    EXPECT_EQ(Start(host), userCanceledErr);
     ASSERT_EQ(headless::MessageBoxes().size(), 1u);
     EXPECT_EQ(headless::MessageBoxes()[0].Text, "List index out of bounds (0)");
     EXPECT_TRUE(headless::ShellOpens().empty());
@@ -290,7 +290,7 @@ TEST_F(NoiseFormTest, UnopenableEditorKeyShowsThePathMessage)
     InstallEditor("C:\\Editor\\");
     headless::RegistryDenyOpen(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2\\PluginPath");
 
-    EXPECT_EQ(Start(host), noErr);
+    EXPECT_EQ(Start(host), userCanceledErr) << "nothing was handed off";
 
     ASSERT_EQ(headless::MessageBoxes().size(), 1u);
     const auto& box = headless::MessageBoxes()[0];
@@ -315,7 +315,7 @@ TEST_F(NoiseFormTest, MissingPluginPathIsCreatedAndItsMissingValueReadsEmpty)
     headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\7.0");
     headless::RegistryDenyCreate(HKLM, "SOFTWARE\\Adobe\\Photoshop\\7.0");
     Host again(2, 2, 3);
-    EXPECT_EQ(Start(again), noErr);
+    EXPECT_EQ(Start(again), userCanceledErr) << "after the path message, a silent cancel";
     ASSERT_EQ(headless::MessageBoxes().size(), 1u);
     EXPECT_EQ(headless::MessageBoxes()[0].Text, EditorPathErrorMessage);
     EXPECT_TRUE(headless::ShellOpens().empty());
@@ -369,7 +369,7 @@ TEST_F(NoiseFormTest, ReadOnlyEditorKeyStartsTheEditor)
     headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2");
     headless::RegistryDenyWrite(HKLM, "SOFTWARE\\Adobe\\Photoshop\\CS2");
     Host again(2, 2, 3);
-    EXPECT_EQ(Start(again), noErr);
+    EXPECT_EQ(Start(again), userCanceledErr) << "after the path message, a silent cancel";
     ASSERT_EQ(headless::MessageBoxes().size(), 1u);
     EXPECT_EQ(headless::MessageBoxes()[0].Text, EditorPathErrorMessage);
     EXPECT_TRUE(headless::ShellOpens().empty());
@@ -447,7 +447,7 @@ TEST_F(NoiseFormTest, NeitherViewNamingAFolderEndsAsTheOwnViewWould)
     headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop", RegistryOwnView);
     headless::RegistryAddKey(HKLM, "SOFTWARE\\Adobe\\Photoshop", RegistryOtherView);
     Host third(2, 1, 3);
-    EXPECT_EQ(Start(third), noErr);
+    EXPECT_EQ(Start(third), userCanceledErr);
     ASSERT_EQ(headless::MessageBoxes().size(), 1u);
     EXPECT_EQ(headless::MessageBoxes()[0].Text, "List index out of bounds (0)");
     EXPECT_TRUE(headless::ShellOpens().empty());
@@ -485,7 +485,7 @@ TEST_F(NoiseFormTest, HostThatServesNoImageOrMaskShowsTheErrorAndHandsNothingOff
         if (c.NoCallback)
             host.Record.advanceState = nullptr;
 
-        EXPECT_EQ(Start(host), noErr) << "the dialog still closes with OK";
+        EXPECT_EQ(Start(host), userCanceledErr) << "after its box, the host hears a silent cancel";
 
         ASSERT_EQ(headless::MessageBoxes().size(), 1u);
         EXPECT_EQ(headless::MessageBoxes()[0].Text, c.Message);
@@ -507,7 +507,7 @@ TEST_F(NoiseFormTest, FailedImageFileEndsTheHandlerBeforeTheHandOff)
     InstallEditor("C:\\Editor\\");
     Host host(3, 3, 3);
 
-    EXPECT_EQ(Start(host), noErr) << "the dialog still closes with OK";
+    EXPECT_EQ(Start(host), userCanceledErr) << "after its box, the host hears a silent cancel";
 
     ASSERT_EQ(headless::MessageBoxes().size(), 1u);
     EXPECT_EQ(headless::MessageBoxes()[0].Caption, Application->Title());
@@ -635,6 +635,33 @@ TEST_F(NoiseFormTest, SecondRunReplacesBothFiles)
     EXPECT_EQ(ImageFile(), Bmp32(2, 3, [&](int x, int y) { return HostWord(second, 3, x, y); }));
     EXPECT_EQ(MaskFileBytes(), MaskFile(2, 3, [](int, int) { return std::uint8_t(255); }));
     EXPECT_EQ(headless::ShellOpens().size(), 2u);
+}
+
+// The pair changes together: a mask file another program holds past every retry leaves the
+// image file of the last run byte for byte, the box names the mask, nothing is started and
+// the host hears a silent cancel.
+TEST_F(NoiseFormTest, MaskFileThatCannotBeReplacedLeavesTheImageFileAsItWas)
+{
+    InstallEditor("C:\\Editor\\");
+    {
+        Host first(5, 4, 3);
+        first.SetMask(std::vector<std::uint8_t>(20, 0));
+        EXPECT_EQ(Start(first), noErr);
+    }
+    const Bytes image = ImageFile(), mask = MaskFileBytes();
+    SetHeadlessFileInUse(MaskExchangeFileName, -1);
+    Host second(2, 3, 3);
+    const std::int16_t result = Start(second);
+    ClearHeadlessFileRules();
+
+    EXPECT_EQ(result, userCanceledErr);
+    EXPECT_EQ(ImageFile(), image);
+    EXPECT_EQ(MaskFileBytes(), mask);
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::MessageBoxes()[0].Text,
+              "The file \"c:\\tarnwickstudioa_dovrane.bmp\" is in use by another program");
+    EXPECT_EQ(headless::ShellOpens().size(), 1u) << "only the first run handed off";
+    EXPECT_EQ(Drive.FilesOnC(), (std::vector<std::string>{"tarnwickstudioa_dovrane.bmp", "tarnwickstudiorgb_dovrane.bmp"}));
 }
 
 TEST_F(NoiseFormTest, StoredParametersNoiseTheImageFile)

@@ -164,6 +164,87 @@ TEST(DrawingReference, StrokesShownOnThePreviewWhereverTheImageLies)
     EXPECT_EQ(report, "no pixel of the image lies on the preview");
 }
 
+// The plain-line judge knows nothing of the bitmap's line routines: the routines' own
+// drawing passes it, and drawings a broken routine would make fail it.
+HostImage Picture(const TBitmap32& Drawn)
+{
+    HostImage out = Grey(Drawn.Width(), Drawn.Height(), 0);
+    for (int y = 0; y < Drawn.Height(); ++y)
+        for (int x = 0; x < Drawn.Width(); ++x)
+            for (int k = 0; k < 3; ++k)
+                out.At(x, y)[k] = static_cast<std::uint8_t>(Drawn.PixelAt(x, y) >> (8 * k));
+    return out;
+}
+
+bool Covered(const HostImage& Before, const std::vector<Stroke>& Strokes, std::uint32_t Pen, const HostImage& After,
+             std::string& Report)
+{
+    return StrokesCovered(
+        Before, Strokes, Pen, &After,
+        [](const void* C, int X, int Y, std::uint8_t* Rgb) {
+            HostImage& a = *const_cast<HostImage*>(static_cast<const HostImage*>(C));
+            std::copy(a.At(X, Y), a.At(X, Y) + 3, Rgb);
+            return true;
+        },
+        Report);
+}
+
+TEST(DrawingReference, PlainLineJudgeCatchesABrokenLineRoutine)
+{
+    const HostImage before = Grey(40, 30, 200);
+    Stroke s;
+    s.ClientWidth = 40;
+    s.ClientHeight = 30; // the image fills the preview
+    s.Points = {{5, 5}, {30, 12}, {25, 26}, {3, 20}, {3, 8}};
+    const std::uint32_t pen = 0xFF102030u;
+    std::string report;
+    for (const bool smooth : {false, true}) {
+        SCOPED_TRACE(smooth ? "smooth" : "aliased");
+        TBitmap32 drawn;
+        DrawReference(before, {s}, pen, smooth, drawn);
+        const HostImage good = Picture(drawn);
+        EXPECT_TRUE(Covered(before, {s}, pen, good, report)) << report;
+        EXPECT_NE(report.find("steps of the segments covered"), std::string::npos) << report;
+
+        // Nothing drawn at all.
+        EXPECT_FALSE(Covered(before, {s}, pen, before, report));
+        EXPECT_NE(report.find("nothing drawn at or beside image pixel (6, 5)"), std::string::npos) << report;
+        // Every fourth column left out of the first segment: a line with gaps.
+        HostImage gaps = good;
+        for (int x = 8; x < 30; x += 4)
+            for (int y = 0; y < 11; ++y)
+                std::copy(before.Pixels.begin(), before.Pixels.begin() + 3, gaps.At(x, y));
+        EXPECT_FALSE(Covered(before, {s}, pen, gaps, report));
+        EXPECT_NE(report.find("nothing drawn"), std::string::npos) << report;
+        // The whole drawing two rows too low.
+        Stroke low = s;
+        for (auto& p : low.Points) p.second += 2;
+        TBitmap32 shifted;
+        DrawReference(before, {low}, pen, smooth, shifted);
+        EXPECT_FALSE(Covered(before, {s}, pen, Picture(shifted), report));
+        // Only half of the segments drawn.
+        Stroke half = s;
+        half.Points.resize(3);
+        TBitmap32 part;
+        DrawReference(before, {half}, pen, smooth, part);
+        EXPECT_FALSE(Covered(before, {s}, pen, Picture(part), report));
+        EXPECT_NE(report.find("of the segment (25, 26)-(3, 20)"), std::string::npos) << report;
+        // A pixel changed far from every stroke.
+        HostImage stray = good;
+        stray.At(20, 20)[0] = 0;
+        EXPECT_FALSE(Covered(before, {s}, pen, stray, report));
+        EXPECT_EQ(report, "image pixel (20, 20) changed, away from every stroke");
+    }
+    // A pen that cannot show is no pass: there is nothing to judge.
+    EXPECT_FALSE(Covered(before, {s}, 0x10102030u, before, report));
+    EXPECT_EQ(report, "no step of the strokes could show the pen");
+    EXPECT_FALSE(Covered(before, {s}, 0xFFC8C8C8u, before, report)) << "the image's own colour";
+    // Points alone (a click) have nothing inside them to judge, and pass unchanged.
+    Stroke click = s;
+    click.Points = {{7, 7}, {8, 8}};
+    EXPECT_TRUE(Covered(before, {click}, pen, before, report)) << report;
+}
+
 TEST(DrawingReference, PanelColourIsTheDialogsPanel)
 {
     // The one-pixel frame is black; inside, the spectrum is no grey.

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "fixture.h"
+#include "message_of.h"
 #include "toolkit/formloader.h"
 #include "toolkit/resources.h"
 #include "toolkit/stdctrls.h"
@@ -338,21 +339,35 @@ TEST_F(FormLoaderTest, EveryLoadedControlIsToldOnceAfterPropertiesAndEvents)
 }
 
 // What a control's own setter refuses is reported like any other bad value; running out of
-// memory is not turned into a description error.
+// memory or system resources, the toolkit's own exceptions included, is not turned into a
+// description error.
 TEST_F(FormLoaderTest, ValuesAControlRefusesAreNamedWithTheirLine)
 {
     RegisterControlKind("TFragileBar", "TCustomControl", [](TComponent* o) { return new TTestBar(o); })
         .Property<TTestBar>("Size",
                             [](TTestBar&, const TFormProperty& p) {
                                 if (p.AsInt() > 100)
-                                    throw EOutOfResources("Can't allocate the DIB handle");
+                                    throw EConvertError("Size too large");
                             })
-        .Property<TTestBar>("Memory", [](TTestBar&, const TFormProperty&) { throw std::bad_alloc(); });
+        .Property<TTestBar>("Memory", [](TTestBar&, const TFormProperty&) { throw std::bad_alloc(); })
+        .Property<TTestBar>("Storage",
+                            [](TTestBar&, const TFormProperty&) { throw EOutOfResources("Can't allocate the DIB handle"); })
+        .Property<TTestBar>("Map", [](TTestBar&, const TFormProperty&) { throw EOutOfMemory("Can't allocate a byte map"); });
     EXPECT_EQ(LoadError("form F: TForm\n  control x: TFragileBar\n    Size = 50\n    Size = 101\n  end\nend\n"),
-              "Line 4: Can't allocate the DIB handle (property Size of x: TFragileBar)");
+              "Line 4: Size too large (property Size of x: TFragileBar)");
     TComponentPtr<TForm> f(CreateFormOf<TForm>(nullptr));
     EXPECT_THROW(f->LoadFromDescription("form F: TForm\n  control x: TFragileBar\n    Memory = 1\n  end\nend\n"),
                  std::bad_alloc);
+    TComponentPtr<TForm> g(CreateFormOf<TForm>(nullptr));
+    EXPECT_EQ(MessageOf<EOutOfResources>([&] {
+                  g->LoadFromDescription("form F: TForm\n  control x: TFragileBar\n    Storage = 1\n  end\nend\n");
+              }),
+              "Can't allocate the DIB handle");
+    TComponentPtr<TForm> h(CreateFormOf<TForm>(nullptr));
+    EXPECT_EQ(MessageOf<EOutOfMemory>([&] {
+                  h->LoadFromDescription("form F: TForm\n  control x: TFragileBar\n    Map = 1\n  end\nend\n");
+              }),
+              "Can't allocate a byte map");
 }
 
 TEST_F(FormLoaderTest, PublishedNamesAreAllAStoredFormMayGive)

@@ -74,7 +74,7 @@ TEST_F(ImageKindsTest, UnknownScaleModeNamesTheLine)
                  EFormDescriptionError);
 }
 
-// What a stored form may set on each kind is what its Part publishes, no more.
+// What a stored form may set on each kind is what the kind publishes, no more.
 TEST_F(ImageKindsTest, EachKindTakesExactlyItsPublishedNames)
 {
     RegisterImageKinds();

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "../toolkit/fixture.h"
+#include "base/headless/dib_accounting.h"
+#include "toolkit/application.h"
 #include "bitmap/low_level.h"
 #include "toolkit/forms.h"
 #include "toolkit/headless/canvas.h"
@@ -294,6 +296,57 @@ TEST_F(PreviewPaintTest, BufferHoldsOnlyWhatShowsAndIsMadeByThePaint)
     TBitmap32 corner;
     FillPattern(corner, 2400 - 17, 1800 - 17, 2);
     EXPECT_TRUE(SameOnScreen(*headless::Surface(view), corner, TRect{0, 0, 320, 240}));
+}
+
+// A buffer the platform cannot give (a 32-bit host after a large image): the paint shows the
+// control's colour and opens no box; the failure is reported once, after the paint, however
+// often the control is painted, and again only after a paint got its buffer back.
+TEST_F(PreviewPaintTest, PaintWithoutItsBufferOpensNoBoxAndReportsOnce)
+{
+    // Room for the form's and the view's surfaces (the screen), not for the view's buffer
+    // of 340 x 240 pixels.
+    struct TStorageLimit {
+        TStorageLimit() { headless_dib::SetLargestStorage(310000); }
+        ~TStorageLimit() { headless_dib::SetLargestStorage(0); }
+    };
+    auto* view = Add<TPSImage32>(0, 0, 300, 200);
+    view->SetColor(clSilver);
+    FillPattern(*view->Bitmap(), 300, 200, 3);
+    {
+        TStorageLimit limit;
+        headless::FlushPaints();
+        EXPECT_TRUE(headless::MessageBoxes().empty()) << "no box inside the paint";
+        EXPECT_TRUE(Shown.empty());
+        ASSERT_EQ(headless::Surface(view)->Width(), 300);
+        for (const TPoint p : {TPoint{0, 0}, TPoint{150, 100}, TPoint{299, 199}})
+            EXPECT_EQ(headless::Surface(view)->PixelAt(p.X, p.Y), ColorFromSystem(clSilver));
+        for (int i = 0; i < 3; ++i) {
+            view->Invalidate();
+            headless::PostAdvanceTime(10);
+            Application->ProcessMessages();
+        }
+        ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+        EXPECT_EQ(headless::MessageBoxes()[0].Text, "Can't allocate the DIB handle");
+        EXPECT_GE(headless::PaintCount(view), 4);
+    }
+    // With memory again the picture shows, from a buffer drawn afresh.
+    view->Invalidate();
+    headless::FlushPaints();
+    EXPECT_EQ(ShownPixels(), 300 * 200);
+    TBitmap32 picture;
+    FillPattern(picture, 300, 200, 3);
+    EXPECT_TRUE(SameOnScreen(*headless::Surface(view), picture, TRect{0, 0, 300, 200}));
+    // A later failure is a new one, reported once more.
+    view->SetBounds(0, 0, 100, 100);
+    headless::FlushPaints();
+    EXPECT_EQ(view->Buffer()->Width(), 100);
+    TStorageLimit limit;
+    view->SetBounds(0, 0, 300, 200);
+    headless::FlushPaints();
+    EXPECT_EQ(headless::MessageBoxes().size(), 1u);
+    headless::PostAdvanceTime(10);
+    Application->ProcessMessages();
+    EXPECT_EQ(headless::MessageBoxes().size(), 2u);
 }
 
 TEST_F(PreviewPaintTest, HiddenLeftAndTopPartsMoveTheBufferOrigin)

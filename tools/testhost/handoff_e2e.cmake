@@ -18,6 +18,8 @@ else()
 endif()
 set(_prepared --reg-clear --reg-host-version ${_version} --reg-editor-dir ${_editor_dir})
 set(_ok --expect-result 0 --expect-empty-rects --expect-files --expect-unchanged)
+# The files were written but the hand-off failed: after its box the host hears a cancel.
+set(_not_handed_off --expect-result -128 --expect-empty-rects --expect-files --expect-unchanged)
 
 function(vesper_handoff name)
   vesper_e2e(handoff.${name} ${ARGN})
@@ -54,16 +56,16 @@ vesper_handoff(b_editor_running
 vesper_handoff(b_registry_not_read
   ARGS --reg-clear ${_ok} --editor-running ${_editor_exe} --expect-no-start report_b2.txt
        --expect-no-message-box)
-# (c) No host version installed, with the host key present or missing: no start, the
-# filter still succeeds, and the editor-path message is not the one shown.
+# (c) No host version installed, with the host key present or missing: no start, a failed
+# call (-128 after the list error's box), and the editor-path message is not the one shown.
 vesper_handoff(c_host_key_without_versions
-  ARGS --reg-clear --reg-host-key ${_ok} --expect-no-start report_c1.txt
+  ARGS --reg-clear --reg-host-key ${_not_handed_off} --expect-no-start report_c1.txt
        --forbid-message-box ${_editor_message})
 vesper_handoff(c_host_key_missing
-  ARGS --reg-clear ${_ok} --expect-no-start report_c2.txt --forbid-message-box ${_editor_message})
-# The editor key can be neither opened nor created: the message, no start.
+  ARGS --reg-clear ${_not_handed_off} --expect-no-start report_c2.txt --forbid-message-box ${_editor_message})
+# The editor key can be neither opened nor created: the message, no start, -128.
 vesper_handoff(c_editor_key_unopenable
-  ARGS --reg-clear --reg-host-version ${_version} --reg-deny-editor-key ${_ok}
+  ARGS --reg-clear --reg-host-version ${_version} --reg-deny-editor-key ${_not_handed_off}
        --expect-no-start report_c3.txt --expect-message-box ${_editor_message})
 # (d) Dummy planes before and after the host's, padded image and mask rows.
 vesper_handoff(d_dummy_planes_and_padding
@@ -82,31 +84,31 @@ vesper_handoff(f_editor_in_other_registry_view
        --expect-no-message-box
   FIXTURE_NEEDS sample)
 # (g) A host that serves no image, with the callback failing or missing: the module's error
-# box, no exchange file written or replaced, no editor started.
+# box, no exchange file written or replaced, no editor started, -128.
 set(_no_image_message "The host did not supply the image.")
 vesper_handoff(g_advance_state_fails
   ARGS --in sample.bmp --mask mask.bmp --advance-state-fails ${_prepared} --plant-files --expect-no-files
-       --expect-result 0 --expect-empty-rects --expect-unchanged --expect-no-start report_g1.txt
+       --expect-result -128 --expect-empty-rects --expect-unchanged --expect-no-start report_g1.txt
        --expect-message-box ${_no_image_message}
   FIXTURE_NEEDS sample)
 vesper_handoff(g_no_advance_state
   ARGS --in sample.bmp --no-advance-state ${_prepared} --expect-no-files
-       --expect-result 0 --expect-empty-rects --expect-unchanged --expect-no-start report_g2.txt
+       --expect-result -128 --expect-empty-rects --expect-unchanged --expect-no-start report_g2.txt
        --expect-message-box ${_no_image_message}
   FIXTURE_NEEDS sample)
 # Rights that Wine does not enforce, natively: (h) the editor's key is read-only to the host,
 # as machine-wide keys are without elevation, and the editor starts; without the editor key
 # none can be created below the read-only version key: the path message. (i) The drive root
 # refuses new files but lets existing ones be rewritten: with both exchange files there they
-# get this run's bytes and the editor starts; without them the error box names the image file
-# and nothing starts.
+# get this run's bytes and the editor starts; without them the error box names the image file,
+# nothing starts and the call fails (-128).
 if(NOT WIN32)
   vesper_handoff(h_read_only_editor_key
     ARGS --in sample.bmp --mask mask.bmp ${_prepared} --reg-read-only ${_ok} ${_started} report_h1.txt
          --expect-no-message-box
     FIXTURE_NEEDS sample)
   vesper_handoff(h_read_only_without_editor_key
-    ARGS --reg-clear --reg-host-version ${_version} --reg-read-only ${_ok} --expect-no-start report_h2.txt
+    ARGS --reg-clear --reg-host-version ${_version} --reg-read-only ${_not_handed_off} --expect-no-start report_h2.txt
          --expect-message-box ${_editor_message})
   vesper_handoff(i_root_refuses_new_files_both_present
     ARGS --in sample.bmp --mask mask.bmp ${_prepared} --plant-files --root-no-create ${_ok}
@@ -114,10 +116,58 @@ if(NOT WIN32)
     FIXTURE_NEEDS sample)
   vesper_handoff(i_root_refuses_new_files_none_present
     ARGS --in sample.bmp --mask mask.bmp ${_prepared} --root-no-create --expect-no-files
-         --expect-result 0 --expect-empty-rects --expect-unchanged --expect-no-start report_i2.txt
+         --expect-result -128 --expect-empty-rects --expect-unchanged --expect-no-start report_i2.txt
          --expect-message-box "Cannot create file \"c:\\tarnwickstudiorgb_dovrane.bmp\""
     FIXTURE_NEEDS sample)
 endif()
+
+# (l) Under Wine, drive C's root made immutable (chattr +i, which binds root too) refuses
+# new files while both exchange files there stay writable: they are rewritten in place to
+# this run's bytes and the editor starts. (m) The two exchange files themselves immutable:
+# the error box names the image file, nothing changes or is left beside them, nothing
+# starts, -128. Where the attribute cannot be set, both report themselves skipped.
+if(WIN32)
+  foreach(_case "l_root_immutable_rewrites_in_place;root" "m_exchange_files_immutable;files")
+    list(GET _case 0 _name)
+    list(GET _case 1 _mode)
+    if(_mode STREQUAL "root")
+      set(_args --in sample.bmp --mask mask.bmp ${_prepared} --plant-files ${_ok} ${_started}
+                report_${_name}.txt --expect-no-message-box)
+      set(_pass "immutable: [^\n]*drive_c\n.*exchange files: image [0-9]+ bytes, mask [0-9]+ bytes, as expected.*\nOK")
+    else()
+      set(_args --in sample.bmp --mask mask.bmp ${_prepared} --plant-files --expect-no-files
+                --expect-result -128 --expect-empty-rects --expect-unchanged --expect-no-start
+                report_${_name}.txt --expect-message-box "Cannot create file \"c:\\tarnwickstudiorgb_dovrane.bmp\"")
+      set(_pass "immutable: [^\n]*dovrane.bmp\n.*exchange files: the planted ones untouched.*\nOK")
+    endif()
+    if(NOT VESPER_WINE)
+      continue()
+    endif()
+    set(_cmd "${_run};${_args}")
+    add_test(NAME e2e.handoff.${_name}
+      COMMAND ${CMAKE_COMMAND} -DMODE=${_mode} "-DCMD=${_cmd}"
+              -P ${CMAKE_CURRENT_SOURCE_DIR}/immutable_run.cmake
+      WORKING_DIRECTORY ${_work})
+    set_tests_properties(e2e.handoff.${_name} PROPERTIES TIMEOUT 60
+      FAIL_REGULAR_EXPRESSION "FAIL" PASS_REGULAR_EXPRESSION "${_pass}"
+      SKIP_REGULAR_EXPRESSION "skipped: "
+      FIXTURES_REQUIRED "handoff_registry;sample;immutable_lifted")
+  endforeach()
+  # Lifts the attribute after them even when a run was cut short.
+  if(VESPER_WINE)
+    add_test(NAME e2e.handoff.immutable_lifted
+      COMMAND ${CMAKE_COMMAND} -DLIFT_ONLY=ON -P ${CMAKE_CURRENT_SOURCE_DIR}/immutable_run.cmake)
+    set_tests_properties(e2e.handoff.immutable_lifted PROPERTIES FIXTURES_CLEANUP immutable_lifted)
+  endif()
+endif()
+# (n) The editor still reads the old image file, without delete sharing, for half a second
+# into the run: the replacement is tried again until the file is let go, and the run
+# succeeds with this run's files.
+vesper_handoff(n_old_image_held_for_a_moment
+  ARGS --in sample.bmp --mask mask.bmp ${_prepared} --plant-files --hold-image-ms 500 ${_ok}
+       ${_started} report_n.txt --expect-no-message-box
+  PASS "hold: [^\n]*rgb_dovrane.bmp held[^\n]*a rename is refused.*exchange files: image [0-9]+ bytes, mask [0-9]+ bytes, as expected.*\nOK"
+  FIXTURE_NEEDS sample)
 
 # (j) A large image with a selection, in the 32-bit module: 12000 x 10000 RGB, exchange files
 # of 480 MB each. The module holds the image bitmap and the mask layer's bitmap (960 MB)

@@ -27,6 +27,18 @@ std::string PrepareRegistry(const RegistryPlan& Plan);
 // (natively only). Empty on success, otherwise why not.
 std::string RefuseNewFilesInDriveRoot();
 
+// Another program's hold on an existing "c:\..." file: opened sharing only reading (the
+// editor reading the old exchange file), so that it can be neither renamed, replaced nor
+// rewritten until the hold ends, Ms milliseconds after it began (natively: the headless
+// files refuse its first few replacements and openings). Ends, at the latest, when
+// destroyed.
+class HeldFile {
+public:
+    virtual ~HeldFile() = default;
+};
+// Null with Error when the file cannot be held, or a hold here does not refuse a rename.
+std::unique_ptr<HeldFile> HoldFile(const std::string& WindowsPath, unsigned Ms, std::string& Error);
+
 // The path under which this process opens a "c:\..." file.
 std::string LocalPath(const std::string& WindowsPath);
 // A folder or file named on the command line (a Linux path under Wine) as the module and
@@ -39,8 +51,9 @@ int DisplayDepth();
 class RunningEditor {
 public:
     virtual ~RunningEditor() = default;
-    // Where the filter must have put it: (0, 0) and above the other windows. Empty when so.
-    virtual std::string CheckBroughtForward() = 0;
+    // Where the filter must have put it: (0, 0) and above the other windows, once in each of
+    // Runs runs where that is recorded. Empty when so.
+    virtual std::string CheckBroughtForward(int Runs) = 0;
 };
 std::unique_ptr<RunningEditor> StartEditor(const std::string& Exe, const std::string& ReportPath, std::string& Error);
 // Top-level windows titled "Tarnwick Studio" now.

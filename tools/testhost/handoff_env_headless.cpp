@@ -1,5 +1,6 @@
 // Natively the module runs in this process on the headless back end, so preparing and
 // observing the platform is a matter of its test interface.
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +18,7 @@ constexpr TRegistryRoot kMachine = TRegistryRoot::LocalMachine;
 class HeadlessEditor : public RunningEditor {
 public:
     HeadlessEditor() : FWindow(headless::AddTopWindow(kEditorTitle)) {}
-    std::string CheckBroughtForward() override
+    std::string CheckBroughtForward(int Runs) override
     {
         int moves = 0;
         std::string problem;
@@ -31,8 +32,9 @@ public:
                           ") size " + std::to_string(p.Cx) + "x" + std::to_string(p.Cy) + " flags " +
                           std::to_string(p.Flags) + (p.InsertAfter == WindowTop ? "" : " not at the top");
         }
-        if (moves != 1)
-            return "the editor window was placed " + std::to_string(moves) + " times, expected once";
+        if (moves != Runs)
+            return "the editor window was placed " + std::to_string(moves) + " times, expected " +
+                   std::to_string(Runs);
         return problem;
     }
 
@@ -75,6 +77,27 @@ std::string RefuseNewFilesInDriveRoot()
 {
     SetHeadlessFolderRefusesNewFiles("c:\\", true);
     return {};
+}
+
+namespace {
+struct HeadlessHold : HeldFile {
+    explicit HeadlessHold(std::string P) : Path(std::move(P)) {}
+    ~HeadlessHold() override { SetHeadlessFileInUse(Path, 0); }
+    std::string Path;
+};
+} // namespace
+
+std::unique_ptr<HeldFile> HoldFile(const std::string& WindowsPath, unsigned, std::string& Error)
+{
+    if (!PlatformFileExists(PlatformPath(WindowsPath))) {
+        Error = "cannot hold " + WindowsPath + ": there is no such file";
+        return nullptr;
+    }
+    // No clock runs here: the hold ends after the replacements of about half a second of
+    // the module's retries.
+    SetHeadlessFileInUse(WindowsPath, 4);
+    std::printf("hold: %s held, a rename is refused\n", WindowsPath.c_str());
+    return std::make_unique<HeadlessHold>(WindowsPath);
 }
 
 std::string LocalPath(const std::string& WindowsPath) { return PlatformPath(WindowsPath); }

@@ -149,7 +149,7 @@ public:
         CloseHandle(FProcess.hThread);
         CloseHandle(FProcess.hProcess);
     }
-    std::string CheckBroughtForward() override
+    std::string CheckBroughtForward(int) override
     {
         if (!IsWindow(FWindow))
             return "the editor window is gone";
@@ -259,6 +259,54 @@ std::string PrepareRegistry(const RegistryPlan& Plan)
 std::string RefuseNewFilesInDriveRoot()
 {
     return "--root-no-create: file rights are not enforced here; the native host models them";
+}
+
+namespace {
+class Win32Hold : public HeldFile {
+public:
+    Win32Hold(HANDLE File, unsigned Ms) : FFile(File), FTimer([this, Ms] {
+        Sleep(Ms);
+        Release();
+    }) {}
+    ~Win32Hold() override
+    {
+        if (FTimer.joinable())
+            FTimer.join();
+    }
+
+private:
+    void Release()
+    {
+        CloseHandle(FFile);
+        std::printf("hold: released\n");
+        std::fflush(stdout);
+    }
+    HANDLE FFile;
+    std::thread FTimer;
+};
+} // namespace
+
+std::unique_ptr<HeldFile> HoldFile(const std::string& WindowsPath, unsigned Ms, std::string& Error)
+{
+    // Only reading shared: as an editor that still reads the old file. Neither a rename nor
+    // a rewrite in place gets through until the hold ends.
+    HANDLE h = CreateFileA(WindowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        Error = "cannot hold " + WindowsPath + " (error " + std::to_string(GetLastError()) + ")";
+        return nullptr;
+    }
+    // The hold must refuse what the module does with the file, or the run proves nothing.
+    const std::string probe = WindowsPath + ".probe";
+    if (MoveFileExA(WindowsPath.c_str(), probe.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        MoveFileExA(probe.c_str(), WindowsPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+        CloseHandle(h);
+        Error = "a file held without delete sharing can still be renamed here";
+        return nullptr;
+    }
+    std::printf("hold: %s held for %u ms, a rename is refused (error %lu)\n", WindowsPath.c_str(), Ms,
+                static_cast<unsigned long>(GetLastError()));
+    return std::make_unique<Win32Hold>(h, Ms);
 }
 
 std::string LocalPath(const std::string& WindowsPath) { return WindowsPath; }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -77,7 +78,7 @@ const char* HandoffScenario::Usage()
            "                [--wait-report FILE]\n"
            "                [--expect-no-start FILE] [--expect-shell-open FILE]\n"
            "                [--expect-message-box TEXT] [--expect-no-message-box]\n"
-           "                [--forbid-message-box TEXT]";
+           "                [--forbid-message-box TEXT] [--hold-image-ms MS]";
 }
 
 bool HandoffScenario::Parse(int argc, char** argv, int& i, bool& Ok)
@@ -115,6 +116,16 @@ bool HandoffScenario::Parse(int argc, char** argv, int& i, bool& Ok)
     if (k == "--expect-message-box") return value(FExpectMessageBox);
     if (k == "--expect-no-message-box") return flag(FExpectNoMessageBox);
     if (k == "--forbid-message-box") return value(FForbidMessageBox);
+    if (k == "--hold-image-ms") {
+        std::string ms;
+        value(ms);
+        char* end = nullptr;
+        const unsigned long n = std::strtoul(ms.c_str(), &end, 10);
+        if (ms.empty() || *end != '\0' || n > 10000)
+            Ok = false;
+        FHoldImageMs = static_cast<unsigned>(n);
+        return true;
+    }
     return false;
 }
 
@@ -129,8 +140,13 @@ std::string HandoffScenario::Prepare(const HostImage& Input, const std::optional
     // Files of an earlier run must not pass for this run's; planted ones stand for them.
     if (FExpectFiles || FExpectNoFiles || FWaitReport || FPlantFiles) {
         for (const char* file : {kImageFile, kMaskFile}) {
-            Remove(LocalPath(file));
             Remove(LocalPath(file) + ".tmp");
+            Remove(LocalPath(file) + ".old");
+            // Planted before the run already (a file that may not be changed now, say).
+            const auto now = ReadFile(LocalPath(file));
+            if (FPlantFiles && now && std::string(now->begin(), now->end()) == kPlantedBytes)
+                continue;
+            Remove(LocalPath(file));
             if (FPlantFiles && !(std::ofstream(LocalPath(file), std::ios::binary) << kPlantedBytes))
                 return std::string("cannot plant ") + file;
         }
@@ -154,11 +170,19 @@ std::string HandoffScenario::Prepare(const HostImage& Input, const std::optional
         if (EditorWindowCount() != 1)
             return "another window titled \"Tarnwick Studio\" is open already";
     }
+    // Last, so that the hold lasts into the start call.
+    if (FHoldImageMs) {
+        std::string error;
+        FHeldImage = HoldFile(kImageFile, *FHoldImageMs, error);
+        if (!FHeldImage)
+            return error;
+    }
     return {};
 }
 
 std::vector<std::string> HandoffScenario::Check()
 {
+    FHeldImage.reset();
     std::vector<std::string> fails;
     const int maskBits = ExpectedMaskBits(DisplayDepth());
     // Where the platform records what the module asked of it, nothing happens later.
@@ -205,8 +229,9 @@ std::vector<std::string> HandoffScenario::Check()
     }
     if (FExpectFiles || FExpectNoFiles)
         for (const char* file : {kImageFile, kMaskFile})
-            if (Exists(LocalPath(file) + ".tmp"))
-                fails.push_back(std::string("a temporary file was left beside ") + file);
+            for (const char* left : {".tmp", ".old"})
+                if (Exists(LocalPath(file) + left))
+                    fails.push_back(std::string("a temporary file was left beside ") + file);
 
     if (FWaitReport) {
         PlayStartedEditor();
@@ -232,7 +257,7 @@ std::vector<std::string> HandoffScenario::Check()
                             std::to_string(expectedWindows));
     }
     if (FEditor) {
-        if (std::string p = FEditor->CheckBroughtForward(); !p.empty())
+        if (std::string p = FEditor->CheckBroughtForward(FRuns); !p.empty())
             fails.push_back(p);
         else
             std::printf("editor window brought forward\n");

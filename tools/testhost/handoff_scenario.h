@@ -26,6 +26,8 @@ public:
     std::string Prepare(const HostImage& Input, const std::optional<std::vector<std::uint8_t>>& Selection);
     // Message boxes seen during the run on platforms that only observe them from outside.
     void SetObservedMessageBoxes(std::vector<std::string> Boxes) { FObservedBoxes = std::move(Boxes); }
+    // How many start calls the host made; each brings a running editor forward.
+    void SetRuns(int Runs) { FRuns = Runs; }
     // After the run: every failed expectation, each as one line.
     std::vector<std::string> Check();
 
@@ -37,5 +39,8 @@ private:
     const HostImage* FInput = nullptr;
     const std::optional<std::vector<std::uint8_t>>* FSelection = nullptr;
     std::vector<std::string> FObservedBoxes;
+    int FRuns = 1;
+    std::optional<unsigned> FHoldImageMs;
     std::unique_ptr<RunningEditor> FEditor;
+    std::unique_ptr<HeldFile> FHeldImage;
 };

@@ -1,6 +1,7 @@
 #include "input_script.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -152,6 +153,106 @@ void DrawReference(const HostImage& Before, const std::vector<Stroke>& Strokes, 
     }
 }
 
+namespace {
+struct Segment {
+    int X1, Y1, X2, Y2;
+};
+
+// The strokes' segments in image pixels (the preview centres the image at scale 1).
+std::vector<Segment> SegmentsOf(const HostImage& Image, const std::vector<Stroke>& Strokes) {
+    std::vector<Segment> out;
+    for (const Stroke& s : Strokes) {
+        const int ox = (s.ClientWidth - Image.Width) / 2, oy = (s.ClientHeight - Image.Height) / 2;
+        for (std::size_t i = 1; i < s.Points.size(); ++i)
+            out.push_back({s.Points[i - 1].first - ox, s.Points[i - 1].second - oy, s.Points[i].first - ox,
+                           s.Points[i].second - oy});
+    }
+    return out;
+}
+
+double SquaredDistance(const Segment& S, double X, double Y) {
+    const double dx = S.X2 - S.X1, dy = S.Y2 - S.Y1, len = dx * dx + dy * dy;
+    double t = len > 0 ? ((X - S.X1) * dx + (Y - S.Y1) * dy) / len : 0;
+    t = std::clamp(t, 0.0, 1.0);
+    const double ex = S.X1 + t * dx - X, ey = S.Y1 + t * dy - Y;
+    return ex * ex + ey * ey;
+}
+}  // namespace
+
+bool StrokesCovered(const HostImage& Before, const std::vector<Stroke>& Strokes, std::uint32_t Pen,
+                    const void* Context, ShownPixel After, std::string& Report) {
+    HostImage before = Before;
+    const std::vector<Segment> segments = SegmentsOf(before, Strokes);
+    std::uint8_t rgb[3];
+    auto differs = [&](int x, int y, bool& shown) {
+        shown = x >= 0 && y >= 0 && x < before.Width && y < before.Height && After(Context, x, y, rgb);
+        return shown && !std::equal(rgb, rgb + 3, before.At(x, y));
+    };
+    // Nothing changes away from the strokes.
+    for (int y = 0; y < before.Height; ++y)
+        for (int x = 0; x < before.Width; ++x) {
+            bool shown;
+            if (!differs(x, y, shown)) continue;
+            double nearest = 1e18;
+            for (const Segment& s : segments) nearest = std::min(nearest, SquaredDistance(s, x, y));
+            if (nearest > 1.5 * 1.5) {
+                Report = "image pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+                         ") changed, away from every stroke";
+                return false;
+            }
+        }
+    // Along each segment a plain midpoint line's pixels, each with its minor neighbours.
+    const int alpha = static_cast<int>(Pen >> 24);
+    long judged = 0;
+    for (const Segment& s : segments) {
+        const int dx = s.X2 - s.X1, dy = s.Y2 - s.Y1;
+        const bool steep = std::abs(dy) > std::abs(dx);
+        const int a = steep ? std::abs(dy) : std::abs(dx), b = steep ? std::abs(dx) : std::abs(dy);
+        const int majorStep = (steep ? dy : dx) < 0 ? -1 : 1, minorStep = (steep ? dx : dy) < 0 ? -1 : 1;
+        int minor = 0, e = 2 * b - a;
+        for (int k = 0; k < a; ++k) {
+            if (k > 0) {
+                bool canShow = false, drawn = false;
+                for (int m = minor - 1; m <= minor + 1; ++m) {
+                    const int x = steep ? s.X1 + m * minorStep : s.X1 + k * majorStep;
+                    const int y = steep ? s.Y1 + k * majorStep : s.Y1 + m * minorStep;
+                    bool shown;
+                    drawn |= differs(x, y, shown);
+                    if (!shown) continue;
+                    const std::uint8_t* p = before.At(x, y);
+                    for (int c = 0; c < 3; ++c)
+                        canShow |= alpha >= 64 && std::abs(static_cast<int>((Pen >> (8 * c)) & 0xFF) - p[c]) >= 32;
+                }
+                if (canShow) {
+                    ++judged;
+                    if (!drawn) {
+                        const int x = steep ? s.X1 + minor * minorStep : s.X1 + k * majorStep;
+                        const int y = steep ? s.Y1 + k * majorStep : s.Y1 + minor * minorStep;
+                        Report = "nothing drawn at or beside image pixel (" + std::to_string(x) + ", " +
+                                 std::to_string(y) + ") of the segment (" + std::to_string(s.X1) + ", " +
+                                 std::to_string(s.Y1) + ")-(" + std::to_string(s.X2) + ", " + std::to_string(s.Y2) + ")";
+                        return false;
+                    }
+                }
+            }
+            if (e < 0) {
+                e += 2 * b;
+            } else {
+                ++minor;
+                e += 2 * b - 2 * a;
+            }
+        }
+    }
+    bool interior = false;
+    for (const Segment& s : segments) interior |= std::max(std::abs(s.X2 - s.X1), std::abs(s.Y2 - s.Y1)) >= 2;
+    if (interior && judged == 0) {
+        Report = "no step of the strokes could show the pen";
+        return false;
+    }
+    Report = std::to_string(judged) + " steps of the segments covered as a plain line has them";
+    return true;
+}
+
 bool StrokesShown(const HostImage& Before, const StrokeCheck& Check, std::uint32_t Pen, bool Smooth,
                   std::string& Report) {
     if (Before.Channels < 3 || Check.Client.Channels < 3) {
@@ -190,8 +291,31 @@ bool StrokesShown(const HostImage& Before, const StrokeCheck& Check, std::uint32
         Report = "no pixel of the image lies on the preview";
         return false;
     }
+    struct Shown {
+        const StrokeCheck* Check;
+        int Ox, Oy;
+    } shown{&Check, ox, oy};
+    std::string covered;
+    const bool placed = StrokesCovered(
+        Before, Check.Strokes, Pen, &shown,
+        [](const void* C, int X, int Y, std::uint8_t* Rgb) {
+            const Shown& s = *static_cast<const Shown*>(C);
+            const int cx = X + s.Ox, cy = Y + s.Oy;
+            if (cx < std::max(0, s.Check->ShownLeft) || cy < std::max(0, s.Check->ShownTop) ||
+                cx >= std::min(s.Check->Client.Width, s.Check->ShownRight) ||
+                cy >= std::min(s.Check->Client.Height, s.Check->ShownBottom))
+                return false;
+            HostImage& client = const_cast<HostImage&>(s.Check->Client);
+            std::copy(client.At(cx, cy), client.At(cx, cy) + 3, Rgb);
+            return true;
+        },
+        covered);
+    if (!placed) {
+        Report = "the strokes are not where a plain line lies: " + covered;
+        return false;
+    }
     Report = std::to_string(compared) + " pixels shown, " + std::to_string(stroked) +
-             " of them drawn on, all as the reference";
+             " of them drawn on, all as the reference; " + covered;
     return true;
 }
 

@@ -14,8 +14,9 @@
 //                                (scale 1, centred)
 //   check-strokes NAME           the shot shows, wherever the image lies on preview NAME, the
 //                                host image with every stroke drawn on NAME so far as the
-//                                drawing reference puts it (scale 1, centred); judged after the
-//                                run with the pen and smoothing the run saved
+//                                drawing reference puts it (scale 1, centred), and each stroke
+//                                where a plain line lies; judged after the run with the pen
+//                                and smoothing the run saved
 //   mark-display                 starts counting displayPixels calls and the pixels they show
 //   check-display MAX            since the mark the module showed something through
 //                                displayPixels, and at most MAX pixels (place it after a shot,
@@ -64,9 +65,21 @@ struct StrokeCheck {
     int ShownLeft = 0, ShownTop = 0, ShownRight = 0, ShownBottom = 0;
     std::vector<Stroke> Strokes;
 };
+// A judge of the strokes' place that uses none of the bitmap's line routines, so a broken
+// routine cannot agree with itself: every pixel of After that differs from Before lies
+// within 1.5 pixels of a segment, and at every major step strictly inside a segment one of
+// the pixels next to a plain Bresenham line's pixel differs from Before. After(x, y, rgb)
+// gives the shown planes 0..2 of image pixel (x, y), or false where it was not shown.
+// Steps where the pen cannot show (opacity below 64, or a colour within 32 of the image
+// there) are not judged; a stroke with none left to judge fails.
+using ShownPixel = bool (*)(const void* Context, int X, int Y, std::uint8_t* Rgb);
+bool StrokesCovered(const HostImage& Before, const std::vector<Stroke>& Strokes, std::uint32_t Pen,
+                    const void* Context, ShownPixel After, std::string& Report);
+
 // True when Check.Client shows, at every client pixel on the screen where the centred image
-// lies, the reference drawing of Check's strokes on Before. Report counts what was compared
-// or names the first difference.
+// lies, the reference drawing of Check's strokes on Before, and the strokes lie where a
+// plain line puts them (StrokesCovered). Report counts what was compared or names the
+// first difference.
 bool StrokesShown(const HostImage& Before, const StrokeCheck& Check, std::uint32_t Pen, bool Smooth,
                   std::string& Report);
 

@@ -491,6 +491,7 @@ int Main(int argc, char** argv) {
 #ifdef _WIN32
         a.Handoff.SetObservedMessageBoxes(watch.MessageBoxes());
 #endif
+        a.Handoff.SetRuns(a.About ? 0 : a.Runs);
         for (const std::string& f : a.Handoff.Check()) expect(false, f);
         expect(s.ForbiddenCalls == 0, "the module called an unusable handle procedure");
         expect(s.GuardDamage == 0, "the module wrote outside the channels of the output buffer");

@@ -31,6 +31,8 @@ struct TFileRules {
     std::set<std::string> NoNewFiles;              // folders, normalised platform paths
     std::map<std::string, std::int64_t> Limits;    // files, normalised platform paths
     std::map<std::FILE*, std::int64_t> Budgets;    // open files under a limit: bytes left
+    std::map<std::string, int> InUse;               // held files: refusals left, < 0 always
+    std::int64_t PausedMs = 0;
 };
 TFileRules& Rules()
 {
@@ -50,6 +52,17 @@ std::string Normal(const fs::path& P)
 bool RefusesNewFiles(const std::string& FilePath)
 {
     return Rules().NoNewFiles.count(Normal(fs::path(FilePath).parent_path())) != 0;
+}
+
+// Whether the file at FilePath is held now; a counted hold spends one refusal.
+bool TakeInUse(const std::string& FilePath)
+{
+    auto held = Rules().InUse.find(Normal(FilePath));
+    if (held == Rules().InUse.end() || held->second == 0)
+        return false;
+    if (held->second > 0)
+        --held->second;
+    return true;
 }
 } // namespace
 
@@ -74,10 +87,31 @@ void SetHeadlessWriteLimit(const std::string& Path, std::int64_t Bytes)
         Rules().Limits[file] = Bytes;
 }
 
+void SetHeadlessFileInUse(const std::string& Path, int Times)
+{
+    const std::string file = Normal(PlatformPath(Path));
+    if (Times == 0)
+        Rules().InUse.erase(file);
+    else
+        Rules().InUse[file] = Times;
+}
+
+std::int64_t HeadlessPausedMilliseconds() { return Rules().PausedMs; }
+
 void ClearHeadlessFileRules()
 {
     Rules().NoNewFiles.clear();
     Rules().Limits.clear();
+    Rules().InUse.clear();
+    Rules().PausedMs = 0;
+}
+
+void PlatformPause(int Milliseconds) { Rules().PausedMs += Milliseconds > 0 ? Milliseconds : 0; }
+
+bool PlatformFileInUse(const std::string& Path)
+{
+    auto held = Rules().InUse.find(Normal(Path));
+    return held != Rules().InUse.end() && held->second != 0 && PlatformFileExists(Path);
 }
 
 std::string PlatformPath(const std::string& Path)
@@ -103,8 +137,13 @@ std::FILE* PlatformOpenFile(const std::string& Path, TFileStream::Mode M)
     if (M == TFileStream::fmOpenRead)
         return std::fopen(Path.c_str(), "rb");
     std::error_code ec;
-    if (M == TFileStream::fmCreate && !fs::exists(Path, ec) && RefusesNewFiles(Path)) {
+    const bool exists = fs::exists(Path, ec);
+    if (M == TFileStream::fmCreate && !exists && RefusesNewFiles(Path)) {
         errno = EACCES;
+        return nullptr;
+    }
+    if (exists && TakeInUse(Path)) {
+        errno = EBUSY;
         return nullptr;
     }
     std::FILE* f = std::fopen(Path.c_str(), M == TFileStream::fmCreate ? "wb" : "r+b");
@@ -141,11 +180,13 @@ bool PlatformCloseFile(std::FILE* File)
     return std::fclose(File) == 0 && flushed;
 }
 
-bool PlatformReplaceFile(const std::string& From, const std::string& To)
+TFileOutcome PlatformReplaceFile(const std::string& From, const std::string& To)
 {
+    if (TakeInUse(From) || (PlatformFileExists(To) && TakeInUse(To)))
+        return TFileOutcome::InUse;
     if (RefusesNewFiles(To))
-        return false;
-    return std::rename(From.c_str(), To.c_str()) == 0;
+        return TFileOutcome::Denied;
+    return std::rename(From.c_str(), To.c_str()) == 0 ? TFileOutcome::Done : TFileOutcome::Failed;
 }
 
 bool PlatformFileExists(const std::string& Path)

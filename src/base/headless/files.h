@@ -16,5 +16,12 @@ void SetHeadlessFolderRefusesNewFiles(const std::string& Folder, bool Refuses);
 // Each opening of the file at program path Path for writing takes at most Bytes bytes; the
 // writes after them fail. A negative Bytes lifts the limit.
 void SetHeadlessWriteLimit(const std::string& Path, std::int64_t Bytes);
-// Lifts every refusal and write limit.
+// Another program holds the file at program path Path: its next Times replacements (as
+// source or target) and openings for writing are refused as "in use", or every one while
+// Times is negative. Reading it stays possible, as a virus scanner allows.
+void SetHeadlessFileInUse(const std::string& Path, int Times);
+// The headless files are held by no real program, so a wait before another attempt only
+// adds its length here, for tests to see how long the module would have waited.
+std::int64_t HeadlessPausedMilliseconds();
+// Lifts every refusal, write limit and hold, and sets the waited time back to 0.
 void ClearHeadlessFileRules();

@@ -31,10 +31,36 @@ bool PlatformCloseFile(std::FILE* File)
     return std::fclose(File) == 0 && flushed;
 }
 
-bool PlatformReplaceFile(const std::string& From, const std::string& To)
+TFileOutcome PlatformReplaceFile(const std::string& From, const std::string& To)
 {
-    return MoveFileExA(From.c_str(), To.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    if (MoveFileExA(From.c_str(), To.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return TFileOutcome::Done;
+    switch (GetLastError()) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return TFileOutcome::InUse;
+    case ERROR_ACCESS_DENIED:
+        return TFileOutcome::Denied;
+    default:
+        return TFileOutcome::Failed;
+    }
 }
+
+bool PlatformFileInUse(const std::string& Path)
+{
+    // Asks for writing while sharing everything: only another program's handle that
+    // shares no writing can refuse it.
+    HANDLE h = CreateFileA(Path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return false;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+void PlatformPause(int Milliseconds) { Sleep(Milliseconds > 0 ? static_cast<DWORD>(Milliseconds) : 0); }
 
 bool PlatformFileExists(const std::string& Path)
 {

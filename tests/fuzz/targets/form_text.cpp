@@ -73,6 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         form->ShowModal();
     } catch (const EFormDescriptionError& e) {
         CheckMessage(e.what(), text, "load");
+    } catch (const EOutOfResources&) {
+        // Storage a value asked for and the platform could not give stays out of memory.
+    } catch (const EOutOfMemory&) {
     }
     form.reset();
     headless::Reset();
