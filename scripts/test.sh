@@ -44,10 +44,11 @@ scripts/package.sh
 tests/release/check_package.sh
 
 # The tests of a Windows build, one a line: "static NAME" for a CMake script that checks
-# files (cmake -P: exports and imports, layers), which needs no Wine; "wine NAME" otherwise.
+# files (cmake -P check_*.cmake: exports and imports, layers), which needs no Wine; "wine
+# NAME" otherwise, CMake scripts that drive Wine among them.
 windows_tests() {
   ctest --test-dir "$1" -N -V | awk '
-    /Test command:/ { static = ($0 ~ /"-P"/) }
+    /Test command:/ { static = ($0 ~ /"-P" "[^"]*\/check_[a-z_]*\.cmake"/) }
     /^ *Test +#[0-9]+: / { sub(/^ *Test +#[0-9]+: /, ""); print (static ? "static " : "wine ") $0 }'
 }
 
