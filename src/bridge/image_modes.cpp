@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstddef>
 
+#include "bitmap/cpu_features.h"
+#include "bridge/lab_tables.h"
+
 namespace {
 
 // The colour planes each convertible mode has, before any transparency plane.
@@ -39,45 +42,40 @@ constexpr double ToLinear[3][3] = {{3.1338561, -1.6168667, -0.4906146},
                                    {-0.9787684, 1.9161415, 0.0334540},
                                    {0.0719453, -0.2289914, 1.4052427}};
 constexpr double Epsilon = 6.0 / 29.0;
-// The curve's table spans linear 0..1 in this many steps; its worst step (where the curve is
-// steepest, about 3300 bytes per unit) stays well under one byte.
-constexpr int CurveSteps = 4096;
 
-struct TLabTables {
-    std::array<float, 256> Fy{}, Y{}, Fa{}, Fb{};
-    float M[3][3]{};  // ToLinear with the white's X and Z folded into its columns
-    std::array<std::uint8_t, CurveSteps + 1> Curve{};
+} // namespace
 
-    TLabTables()
-    {
-        for (int v = 0; v < 256; ++v) {
-            const double L = v * 100.0 / 255.0;
-            const double fy = (L + 16.0) / 116.0;
-            Fy[static_cast<std::size_t>(v)] = static_cast<float>(fy);
-            Y[static_cast<std::size_t>(v)] =
-                static_cast<float>(fy > Epsilon ? fy * fy * fy : 3.0 * Epsilon * Epsilon * (fy - 4.0 / 29.0));
-            Fa[static_cast<std::size_t>(v)] = static_cast<float>((v - 128) / 500.0);
-            Fb[static_cast<std::size_t>(v)] = static_cast<float>((v - 128) / 200.0);
-        }
-        for (int i = 0; i < 3; ++i) {
-            M[i][0] = static_cast<float>(ToLinear[i][0] * WhiteX);
-            M[i][1] = static_cast<float>(ToLinear[i][1]);
-            M[i][2] = static_cast<float>(ToLinear[i][2] * WhiteZ);
-        }
-        // Entry i serves linear values in [i, i + 1) / CurveSteps: the curve at the middle.
-        for (int i = 0; i <= CurveSteps; ++i) {
-            const double lin = i == CurveSteps ? 1.0 : (i + 0.5) / CurveSteps;
-            const double s = lin <= 0.0031308 ? 12.92 * lin : 1.055 * std::pow(lin, 1.0 / 2.4) - 0.055;
-            Curve[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::lround(s * 255.0));
-        }
+TLabTables::TLabTables()
+{
+    for (int v = 0; v < 256; ++v) {
+        const double L = v * 100.0 / 255.0;
+        const double fy = (L + 16.0) / 116.0;
+        Fy[static_cast<std::size_t>(v)] = static_cast<float>(fy);
+        Y[static_cast<std::size_t>(v)] =
+            static_cast<float>(fy > Epsilon ? fy * fy * fy : 3.0 * Epsilon * Epsilon * (fy - 4.0 / 29.0));
+        Fa[static_cast<std::size_t>(v)] = static_cast<float>((v - 128) / 500.0);
+        Fb[static_cast<std::size_t>(v)] = static_cast<float>((v - 128) / 200.0);
     }
-};
+    for (int i = 0; i < 3; ++i) {
+        M[i][0] = static_cast<float>(ToLinear[i][0] * WhiteX);
+        M[i][1] = static_cast<float>(ToLinear[i][1]);
+        M[i][2] = static_cast<float>(ToLinear[i][2] * WhiteZ);
+    }
+    // Entry i serves linear values in [i, i + 1) / LabCurveSteps: the curve at the middle.
+    for (int i = 0; i <= LabCurveSteps; ++i) {
+        const double lin = i == LabCurveSteps ? 1.0 : (i + 0.5) / LabCurveSteps;
+        const double s = lin <= 0.0031308 ? 12.92 * lin : 1.055 * std::pow(lin, 1.0 / 2.4) - 0.055;
+        Curve[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::lround(s * 255.0));
+    }
+}
 
 const TLabTables& LabTables()
 {
     static const TLabTables tables;
     return tables;
 }
+
+namespace {
 
 inline float InverseF(float T)
 {
@@ -89,7 +87,7 @@ inline float InverseF(float T)
 inline std::uint8_t CurveOf(const TLabTables& T, float Linear)
 {
     const float c = Linear < 0.0f ? 0.0f : Linear > 1.0f ? 1.0f : Linear;
-    return T.Curve[static_cast<std::size_t>(c * static_cast<float>(CurveSteps))];
+    return T.Curve[static_cast<std::size_t>(c * static_cast<float>(LabCurveSteps))];
 }
 
 inline void LabPixel(const TLabTables& T, std::uint8_t L, std::uint8_t A, std::uint8_t B, std::uint8_t* Out)
@@ -177,6 +175,18 @@ bool IsWritableRGBImage(const FilterRecord& Record)
 
 void ConvertRowToRGB(const THostImageKind& Kind, const std::uint8_t* Src, int Stride, std::uint8_t* Dst,
                      int Columns)
+{
+#if defined(VESPER_X86)
+    using TRow = void (*)(const THostImageKind&, const std::uint8_t*, int, std::uint8_t*, int);
+    static const TRow chosen = Sse2TwinOr<TRow>(ConvertRowToRGBPlain, ConvertRowToRGBSse2);
+    chosen(Kind, Src, Stride, Dst, Columns);
+#else
+    ConvertRowToRGBPlain(Kind, Src, Stride, Dst, Columns);
+#endif
+}
+
+void ConvertRowToRGBPlain(const THostImageKind& Kind, const std::uint8_t* Src, int Stride, std::uint8_t* Dst,
+                          int Columns)
 {
     const bool alpha = Kind.AlphaPlane >= 0;
     switch (Kind.Conversion) {

@@ -32,7 +32,15 @@ bool IsWritableRGBImage(const FilterRecord& Record);
 
 // Converts Columns host pixels of one row, each Stride bytes apart starting at Src (dummy
 // planes already skipped), into 4-byte pixels at Dst: every destination byte is written.
-// Kind must not be Refused or RGB (the plane copy serves RGB as it lies).
+// Kind must not be Refused or RGB (the plane copy serves RGB as it lies). Reads no byte past
+// the last pixel's last plane. The portable loops, their SSE2 twin for the layouts hosts
+// serve most (no dummy planes), and the one chosen at start-up.
+void ConvertRowToRGBPlain(const THostImageKind& Kind, const std::uint8_t* Src, int Stride, std::uint8_t* Dst,
+                          int Columns);
+#if defined(VESPER_X86)
+void ConvertRowToRGBSse2(const THostImageKind& Kind, const std::uint8_t* Src, int Stride, std::uint8_t* Dst,
+                         int Columns);
+#endif
 void ConvertRowToRGB(const THostImageKind& Kind, const std::uint8_t* Src, int Stride, std::uint8_t* Dst,
                      int Columns);
 

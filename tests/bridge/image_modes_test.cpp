@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "bridge/filter_graphic.h"
 #include "fake_image_host.h"
 #include "message_of.h"
+#include "twin_rows.h"
 
 using fake_image_host::Host;
 
@@ -252,6 +254,41 @@ TEST(ModeRead, MultichannelShowsItsFirstPlaneAsGrey)
         for (int i = 0; i < 12; ++i)
             EXPECT_EQ(b.Bits()[i], TColor32(Host::Value(i % 4, i / 4, 0)) * 0x010101u) << planes << " planes";
     }
+}
+
+// The twin against the portable loops for every kind and layout it speeds up (and one it
+// leaves alone), at every length up to a few registers, with the source ending exactly at the
+// row's last plane (sanitizers see any read past it) and guards around the destination.
+TEST(ModeRows, Sse2TwinMatchesThePortableLoops)
+{
+#if defined(VESPER_X86)
+    const std::uint32_t seed = 0x1AB5C0DEu;
+    std::mt19937 rnd(seed);
+    struct Layout {
+        THostImageKind Kind;
+        int Stride;
+    };
+    const Layout layouts[] = {{{TPlaneConversion::Grey, -1}, 1},       {{TPlaneConversion::Grey, 1}, 2},
+                              {{TPlaneConversion::FirstPlane, -1}, 1}, {{TPlaneConversion::CMYK, -1}, 4},
+                              {{TPlaneConversion::Grey, 1}, 3},        {{TPlaneConversion::Lab, 3}, 4}};
+    int n = 0;
+    for (const Layout& l : layouts)
+        for (int i = 0; i < 400; ++i, ++n) {
+            const int count = i % 70;
+            const int srcOffset = static_cast<int>(rnd() % 16), dstOffset = static_cast<int>(rnd() % 4);
+            const std::size_t used = count ? static_cast<std::size_t>((count - 1) * l.Stride + (l.Stride == 3 ? 2 : l.Stride)) : 0;
+            std::vector<std::uint8_t> src(static_cast<std::size_t>(srcOffset) + used);
+            for (auto& b : src)
+                b = static_cast<std::uint8_t>(rnd());
+            const TColor32 guard = rnd();
+            std::vector<TColor32> a(static_cast<std::size_t>(dstOffset + count + 1), guard), b = a;
+            ConvertRowToRGBPlain(l.Kind, src.data() + srcOffset, l.Stride, reinterpret_cast<std::uint8_t*>(a.data() + dstOffset), count);
+            ConvertRowToRGBSse2(l.Kind, src.data() + srcOffset, l.Stride, reinterpret_cast<std::uint8_t*>(b.data() + dstOffset), count);
+            ASSERT_TRUE(TwinRowAgrees(a, b, guard, TTwinCase{seed, n, count, srcOffset, dstOffset}));
+        }
+#else
+    GTEST_SKIP() << "no SSE2 twin on this processor family";
+#endif
 }
 
 TEST(ModeRead, RefusedModesAreConversionErrorsAndNothingIsRequested)
