@@ -9,6 +9,7 @@
 #include "bitmap/bitmap32.h"
 #include "bitmap/blend.h"
 #include "bridge/filter_graphic.h"
+#include "host/host_context.h"
 #include "filters/exchange_files.h"
 #include "filters/noise.h"
 #include "paired.h"
@@ -48,6 +49,67 @@ BENCHMARK(BM_HostReadVsMemcpy)
     ->Args({3, 0, 0, 13})
     ->Args({4, 0, 0, 13})
     ->Args({3, 1, 1, 7})
+    ->Unit(benchmark::kMillisecond);
+
+// A host serving one interleaved image from its own memory, for the host read alone.
+class PlaneHost {
+public:
+    PlaneHost(int N, int Planes, std::int16_t Mode) : Pixels(static_cast<std::size_t>(N) * N * Planes)
+    {
+        for (std::size_t i = 0; i < Pixels.size(); ++i)
+            Pixels[i] = static_cast<std::uint8_t>(i * 131 + (i >> 12));
+        std::memset(&Record, 0, sizeof Record);
+        Record.imageSize = Point16{static_cast<std::int16_t>(N), static_cast<std::int16_t>(N)};
+        Record.planes = static_cast<std::int16_t>(Planes);
+        Record.filterRect = Rect16{0, 0, static_cast<std::int16_t>(N), static_cast<std::int16_t>(N)};
+        Record.imageMode = Mode;
+        Record.inRowBytes = N * Planes;
+        Record.advanceState = &PlaneHost::AdvanceState;
+    }
+    // filterRect into Into (already of its size, as a re-read finds it).
+    void Read(TBitmap32& Into)
+    {
+        Current = this;
+        TPSFilterGraphic(&Record).AssignTo(&Into);
+    }
+
+private:
+    static OSErr VP_CDECL AdvanceState()
+    {
+        Current->Record.depth = 8;
+        Current->Record.inData = Current->Pixels.data();
+        return noErr;
+    }
+    static inline PlaneHost* Current = nullptr;
+    std::vector<std::uint8_t> Pixels;
+    FilterRecord Record;
+};
+
+// The host read of a document mode the module converts to RGB, side by side with the RGB
+// read of the same pixel count (three planes, copied as they lie). Arguments: image mode and
+// planes. Counter vs_rgb_read: our time / the RGB read's (targets: grey, duotone and CMYK at
+// most 1.3, Lab at most 3).
+void BM_ModeReadVsRgbRead(benchmark::State& State)
+{
+    constexpr int n = 4096;
+    PlaneHost mode(n, static_cast<int>(State.range(1)), static_cast<std::int16_t>(State.range(0)));
+    PlaneHost rgb(n, 3, plugInModeRGBColor);
+    TBitmap32 a, b;
+    a.SetSize(n, n);
+    b.SetSize(n, n);
+    RunPaired(State, static_cast<double>(n) * n, 1, [&] { mode.Read(a); }, [&] { rgb.Read(b); });
+    State.counters["vs_rgb_read"] = 1.0 / State.counters["peer_over_ours"].value;
+    State.SetLabel("target vs_rgb_read <= 1.3 (grey, duotone, CMYK), <= 3 (Lab)");
+}
+BENCHMARK(BM_ModeReadVsRgbRead)
+    ->ArgNames({"mode", "planes"})
+    ->Args({plugInModeGrayScale, 1})
+    ->Args({plugInModeGrayScale, 2})
+    ->Args({plugInModeDuotone, 1})
+    ->Args({plugInModeCMYKColor, 4})
+    ->Args({plugInModeMultichannel, 3})
+    ->Args({plugInModeLabColor, 3})
+    ->Args({plugInModeLabColor, 4})
     ->Unit(benchmark::kMillisecond);
 
 // Translucent noise over every pixel (alpha 128, variation 64) side by side with the per-pixel

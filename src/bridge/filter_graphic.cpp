@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bitmap/bitmap32.h"
+#include "bridge/image_modes.h"
 #include "bridge/plane_copy.h"
 #include "toolkit/pixel_rows.h"
 
@@ -124,6 +125,21 @@ void CopyPlanesInto(const PlaneLayout& Source, const PlaneLayout& Destination, i
     }
 }
 
+// The host read of a mode other than RGB: each row converted to RGB bytes as it is copied, so
+// that nothing downstream ever sees the document's own planes.
+void ConvertPlanesInto(const PlaneLayout& Source, std::uint8_t* Destination, int DestinationRowBytes, int Columns,
+                       int Rows, const THostImageKind& Kind)
+{
+    if (Source.Depth != 8 || Source.PreSkip < 0 || Source.PostSkip < 0)
+        FailAt(97);
+    if (Columns <= 0 || Rows <= 0 || !Source.Data || !Destination)
+        return;
+    const int stride = Source.PreSkip + Source.Planes + Source.PostSkip;
+    for (int r = 0; r < Rows; ++r)
+        ConvertRowToRGB(Kind, Source.Data + static_cast<std::ptrdiff_t>(r) * Source.RowBytes + Source.PreSkip, stride,
+                        Destination + static_cast<std::ptrdiff_t>(r) * DestinationRowBytes, Columns);
+}
+
 } // namespace
 
 void CopyPlanes(const PlaneLayout& Source, const PlaneLayout& Destination, int Columns, int Rows,
@@ -150,7 +166,10 @@ void TPSFilterGraphic::AssignTo(TPersistent* Dest)
     r->depth = 8;
     const int columns = RectWidth(r->inRect);
     const int rows = RectHeight(r->inRect);
-    if (r->planes > 4)
+    // A mode whose planes say no colour the module can read is never copied as if it were RGB.
+    const THostImageKind kind = ClassifyHostImage(*r);
+    const std::int16_t planes = r->planes;
+    if (planes > 4 || kind.Conversion == TPlaneConversion::Refused)
         return TPersistent::AssignTo(Dest);
 
     if (auto* bitmap = dynamic_cast<TBitmap32*>(Dest)) {
@@ -159,8 +178,15 @@ void TPSFilterGraphic::AssignTo(TPersistent* Dest)
         const PlaneLayout into{reinterpret_cast<std::uint8_t*>(bitmap->Bits()), 0, 4, 0,
                                bitmap->Width() * 4, 8};
         Request(r, [r] { return r->inData; }, columns > 0 && rows > 0, ImageNotServedMessage);
-        CopyPlanesInto(InputLayout(r), into, std::min(columns, bitmap->Width()), std::min(rows, bitmap->Height()),
-                       IdentityChannelMap, cleared);
+        const int w = std::min(columns, bitmap->Width()), h = std::min(rows, bitmap->Height());
+        if (kind.Conversion == TPlaneConversion::RGB) {
+            CopyPlanesInto(InputLayout(r), into, w, h, IdentityChannelMap, cleared);
+        } else {
+            // The conversion reads the planes it was chosen for, not what the host says now.
+            if (r->planes != planes)
+                FailAt(97);
+            ConvertPlanesInto(InputLayout(r), into.Data, into.RowBytes, w, h, kind);
+        }
     } else if (auto* rowsOf = dynamic_cast<IToolkitBitmapRows*>(Dest)) {
         rowsOf->SetPixelFormatBits(32);
         rowsOf->SetWidth(std::max(0, columns));

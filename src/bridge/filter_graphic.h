@@ -54,7 +54,9 @@ public:
     int Height() const;
 
     // Requests the input for filterRect, copies it into Dest (a TBitmap32 or a toolkit
-    // bitmap) and empties inRect again. Images of more than four planes, other
+    // bitmap) and empties inRect again. A TBitmap32 gets every mode as RGB bytes
+    // (image_modes.h); RGB itself, and any mode into a toolkit bitmap, are copied as they lie.
+    // Images of more than four planes or of a mode ClassifyHostImage refuses, other
     // destinations and a missing filter record raise EConvertError "Cannot assign a
     // TPSFilterGraphic to a <Dest>"; a host that serves no input raises EHostDataError
     // (ImageNotServedMessage), leaving inRect set.

@@ -2,14 +2,17 @@
 
 #include <new>
 
+#include "bridge/image_modes.h"
 #include "entry/about_box.h"
 #include "filters/line_form.h"
 #include "filters/noise_form.h"
 #include "toolkit/application.h"
 #include "widgets/display_host.h"
 
-const FilterBinding NoiseBinding{InitNoiseParameters, kNoiseBlockSize, CreateFormOf<TNoiseForm>};
-const FilterBinding LineBinding{InitLineParameters, kLineBlockSize, CreateFormOf<TLineForm>};
+// The transfer converts every mode it can read to RGB; the line filter writes three planes
+// back into the host's image, which only an RGB image has room for.
+const FilterBinding NoiseBinding{InitNoiseParameters, kNoiseBlockSize, CreateFormOf<TNoiseForm>, IsReadableImage};
+const FilterBinding LineBinding{InitLineParameters, kLineBlockSize, CreateFormOf<TLineForm>, IsWritableRGBImage};
 
 FilterBinding CurrentBinding;
 
@@ -64,7 +67,9 @@ void CacheHostContext(FilterRecord* Record) {
     HostContext.HandleProcs = Record ? Record->handleProcs : nullptr;
     // The image controls show their buffers through this slot; without it nothing is drawn.
     DisplayHost.DisplayPixels = HostContext.DisplayPixels;
-    DisplayHost.ImageMode = Record ? Record->imageMode : 0;
+    // The previews hold RGB bytes whatever the document's mode (the host read converts them),
+    // so the pixel map says RGB; the record's mode would have the host draw them as CMYK or Lab.
+    DisplayHost.ImageMode = plugInModeRGBColor;
 }
 
 OSErr RunFilterDialog() {
@@ -72,6 +77,7 @@ OSErr RunFilterDialog() {
     FilterRecord* record = HostContext.FilterRecord;
     if (!record) return filterBadParameters;
     if (record->planes > 4) return filterBadMode;
+    if (CurrentBinding.AcceptsImage && !CurrentBinding.AcceptsImage(*record)) return filterBadMode;
     if (CurrentBinding.DialogClass) {
         // Destroyed on every way out, also when the modal run throws.
         TComponentPtr<TForm> dialog(CurrentBinding.DialogClass(nullptr));

@@ -15,10 +15,15 @@
 // CreateFormOf<TNoiseForm>, is all a filter needs to run its dialog.
 using TDialogClass = TFormClass;
 
+// Whether a filter can work on the host's image, asked before its dialog is created.
+using TImageCheck = bool (*)(const FilterRecord& Record);
+
 struct FilterBinding {
     ParameterInitializer Initializer = nullptr;
     std::size_t BlockSize = 0;
     TDialogClass DialogClass = nullptr;
+    // Null takes every image of at most four planes.
+    TImageCheck AcceptsImage = nullptr;
 };
 
 // The bindings of the two entry points.

@@ -7,7 +7,7 @@
 
 struct TDisplayHost {
     DisplayPixelsProc DisplayPixels = nullptr;
-    // The filter record's imageMode, copied into every pixel map.
+    // The mode every pixel map says: RGB, which is what the previews hold.
     std::int32_t ImageMode = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -190,8 +191,14 @@ TEST(FilterGraphicRead, DummyPlanesAndPaddedRowsAreSkipped)
         TBitmap32 bmp;
         graphic.AssignTo(&bmp);
         SCOPED_TRACE(planes);
-        ExpectPlanesInBytes(host, bmp, planes);
-        for (int k = planes; k < 4; ++k)
+        if (planes == 1) {
+            // A grey image: its one plane in all three colour bytes.
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(ByteOf(bmp.PixelAt(6, 4), k), host.At(6, 4, 0)) << "byte " << k;
+        } else {
+            ExpectPlanesInBytes(host, bmp, planes);
+        }
+        for (int k = std::max(planes, 3); k < 4; ++k)
             EXPECT_EQ(ByteOf(bmp.PixelAt(6, 4), k), 0) << "byte " << k << " of a fresh bitmap";
         EXPECT_TRUE(host.InputFramingIntact());
     }
@@ -271,12 +278,13 @@ TEST(FilterGraphicRead, EmptyOrInvertedRectanglesReadNothing)
         EXPECT_TRUE(bmp.IsEmpty());
     }
     {
+        // No planes at all is no image of any mode: refused before anything is asked for.
         Host host(4, 4, 0);
         TPSFilterGraphic graphic(&host.Record);
         TBitmap32 bmp;
-        graphic.AssignTo(&bmp);
-        EXPECT_EQ(host.Requests.at(0).InHi, -1);
-        EXPECT_EQ(bmp.PixelAt(2, 2), 0u);
+        EXPECT_EQ(MessageOf<EConvertError>([&] { graphic.AssignTo(&bmp); }),
+                  "Cannot assign a TPSFilterGraphic to a TBitmap32");
+        EXPECT_TRUE(host.Requests.empty());
     }
 }
 

@@ -11,6 +11,7 @@
 #include "entry/module_entry.h"
 #include "toolkit/application.h"
 #include "toolkit/headless/headless.h"
+#include "widgets/display_host.h"
 
 namespace {
 
@@ -207,6 +208,62 @@ TEST_F(DispatchTest, FourPlanesRunsDialogAndEmptiesRects) {
     EXPECT_NE(CurrentParameterBlock, nullptr);
 }
 
+// Each filter's own image check, in front of the scripted dialog.
+TEST_F(DispatchTest, ModesNeitherFilterCanReadAreBadModeBeforeAnyDialog) {
+    struct Case {
+        std::int16_t Mode, Planes;
+    };
+    const Case refused[] = {{plugInModeBitmap, 1}, {plugInModeIndexedColor, 1}, {5, 3},
+                            {6, 3},               {plugInModeGray16, 1},       {plugInModeRGB48, 3},
+                            {plugInModeCMYKColor, 3}, {plugInModeGrayScale, 3}, {plugInModeRGBColor, 0}};
+    for (const FilterBinding* binding : {&NoiseBinding, &LineBinding})
+        for (const Case& c : refused) {
+            record = fake_host::MakeRecord(&procs, c.Planes);
+            record.imageMode = c.Mode;
+            CurrentBinding = FilterBinding{binding->Initializer, binding->BlockSize, TScriptedForm::Class,
+                                           binding->AcceptsImage};
+            std::int16_t res = 0x7777;
+            DispatchSelector(filterSelectorStart, &record, &slot, &res);
+            EXPECT_EQ(res, filterBadMode) << "mode " << c.Mode << ", " << c.Planes << " planes";
+            EXPECT_EQ(record.inRect.right, 4) << "rects must stay as the host set them";
+        }
+    EXPECT_EQ(TScriptedForm::Created, 0);
+}
+
+TEST_F(DispatchTest, TransferRunsEveryConvertibleModeTheLineFilterRgbOnly) {
+    struct Case {
+        std::int16_t Mode, Planes;
+    };
+    const Case convertible[] = {{plugInModeGrayScale, 1}, {plugInModeGrayScale, 2}, {plugInModeDuotone, 1},
+                                {plugInModeCMYKColor, 4}, {plugInModeLabColor, 3},  {plugInModeLabColor, 4},
+                                {plugInModeMultichannel, 2}, {plugInModeRGBColor, 3}, {plugInModeRGBColor, 4}};
+    for (const Case& c : convertible) {
+        for (const FilterBinding* binding : {&NoiseBinding, &LineBinding}) {
+            record = fake_host::MakeRecord(&procs, c.Planes);
+            record.imageMode = c.Mode;
+            CurrentBinding = FilterBinding{binding->Initializer, binding->BlockSize, TScriptedForm::Class,
+                                           binding->AcceptsImage};
+            const int before = TScriptedForm::Created;
+            std::int16_t res = 0x7777;
+            DispatchSelector(filterSelectorStart, &record, &slot, &res);
+            const bool runs = binding == &NoiseBinding || c.Mode == plugInModeRGBColor;
+            EXPECT_EQ(res, runs ? noErr : filterBadMode) << "mode " << c.Mode << ", " << c.Planes << " planes";
+            EXPECT_EQ(TScriptedForm::Created - before, runs ? 1 : 0) << "mode " << c.Mode;
+        }
+    }
+}
+
+TEST_F(DispatchTest, LineEntryRefusesAGreyImageWithoutItsDialog) {
+    // The real line dialog would fail writing three planes into one; it is never made.
+    record = fake_host::MakeRecord(&procs, 1);
+    record.imageMode = plugInModeGrayScale;
+    std::int16_t res = 0x7777;
+    VesperLine(filterSelectorStart, &record, &slot, &res);
+    EXPECT_EQ(res, filterBadMode);
+    EXPECT_EQ(Reports::Count, 0);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
 TEST_F(DispatchTest, ZeroAndNegativePlanesStillEndSoundly) {
     for (std::int16_t planes : {std::int16_t(0), std::int16_t(-3), std::int16_t(-32768)}) {
         record = fake_host::MakeRecord(&procs, planes);
@@ -323,6 +380,12 @@ TEST_F(DispatchTest, CacheHostContextCopiesRecordPointers) {
     EXPECT_EQ(HostContext.FilterRecord, &record);
     EXPECT_EQ(HostContext.DisplayPixels, record.displayPixels);
     EXPECT_EQ(HostContext.HandleProcs, &procs);
+    // The previews hold RGB bytes whatever the document is, and their pixel map says so.
+    for (std::int16_t mode : {plugInModeGrayScale, plugInModeCMYKColor, plugInModeLabColor}) {
+        record.imageMode = mode;
+        CacheHostContext(&record);
+        EXPECT_EQ(DisplayHost.ImageMode, plugInModeRGBColor) << mode;
+    }
 }
 
 TEST(RectToVRect, ReordersToTopLeftBottomRight) {

@@ -591,7 +591,7 @@ TEST_F(NoiseFormTest, DummyPlanesAndPaddedRowsReachTheFilesAsPlainPixels)
     EXPECT_EQ(Launched(), "C:\\Editor\\TarnwickStudio.exe");
 }
 
-TEST_F(NoiseFormTest, GreyImageFillsOnlyTheFirstByteAndHasAnAllRedMask)
+TEST_F(NoiseFormTest, GreyImageReachesTheFileAsEqualRgbAndHasAnAllRedMask)
 {
     const int W = 6, H = 5;
     Host host(W, H, 1);
@@ -599,7 +599,8 @@ TEST_F(NoiseFormTest, GreyImageFillsOnlyTheFirstByteAndHasAnAllRedMask)
 
     EXPECT_EQ(Start(host), noErr);
 
-    EXPECT_EQ(ImageFile(), Bmp32(W, H, [&](int x, int y) { return std::uint32_t(host.At(x, y, 0)); }));
+    // The editor sees the grey as the user does, not as a red picture.
+    EXPECT_EQ(ImageFile(), Bmp32(W, H, [&](int x, int y) { return std::uint32_t(host.At(x, y, 0)) * 0x010101u; }));
     EXPECT_EQ(MaskFileBytes(), MaskFile(W, H, [](int, int) { return std::uint8_t(255); }))
         << "no selection: pure red";
     EXPECT_EQ(Launched(), "C:\\Editor\\TarnwickStudio.exe");

@@ -218,3 +218,22 @@ TEST(CompareFile, AgreesWithComparingWholeCopies)
     EXPECT_FALSE(FactsOfFile("/nonexistent/vesper/file.bmp").has_value());
     EXPECT_EQ(FileFacts{}.Fnv1a, Fnv1a32(ByteVector{}));
 }
+
+TEST(CompareFile, ToleranceCoversColourBytesOnly)
+{
+    const HostImage img = Image(3, 2, 4);
+    const ByteVector expected = ExpectedImageFile(img);
+    const ExpectedBytes emit = [&](const ByteSink& Out) { EmitExpectedImageFile(img, Out); };
+    auto differenceWith = [&](std::size_t At, int Delta, int Tolerance) {
+        ByteVector file = expected;
+        file[At] = static_cast<std::uint8_t>(file[At] + Delta);
+        const TempFile f(file);
+        return CompareFile(f.Path, emit, Tolerance)->Difference;
+    };
+    EXPECT_EQ(differenceWith(54, 1, 1), "");       // first pixel's first colour byte
+    EXPECT_EQ(differenceWith(54 + 6, -1, 1), "");  // second pixel's third
+    EXPECT_NE(differenceWith(54, 2, 1), "");
+    EXPECT_NE(differenceWith(54 + 7, 1, 1), "") << "the transparency byte is exact";
+    EXPECT_NE(differenceWith(18, 1, 1), "") << "the header is exact";
+    EXPECT_NE(differenceWith(54, 1, 0), "");
+}

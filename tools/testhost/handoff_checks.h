@@ -42,11 +42,14 @@ struct FileFacts {
 std::optional<FileFacts> FactsOfFile(const std::string& Path);
 // Compares the file at Path with Expected as both go along: Difference is empty when they
 // are equal, otherwise DescribeDifference's words. Nullopt when the file cannot be opened.
+// ColourTolerance lets the colour bytes of a 32-bit image file's pixels (the first three of
+// every four after the 54 header bytes) lie that far from the expected ones.
 struct FileComparison {
     FileFacts Facts;
     std::string Difference;
 };
-std::optional<FileComparison> CompareFile(const std::string& Path, const ExpectedBytes& Expected);
+std::optional<FileComparison> CompareFile(const std::string& Path, const ExpectedBytes& Expected,
+                                          int ColourTolerance = 0);
 
 // Problems of a stand-in report (ParseReport's map) against the exchange files on disk:
 // each section must say "ok" and give the file's own size, checksum and header values.

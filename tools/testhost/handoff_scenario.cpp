@@ -29,10 +29,10 @@ std::optional<ByteVector> ReadFile(const std::string& Path)
 }
 
 // A file's facts, and its comparison with the expected bytes when they are given.
-std::optional<FileComparison> Inspect(const std::string& Path, const ExpectedBytes* Expected)
+std::optional<FileComparison> Inspect(const std::string& Path, const ExpectedBytes* Expected, int Tolerance = 0)
 {
     if (Expected)
-        return CompareFile(Path, *Expected);
+        return CompareFile(Path, *Expected, Tolerance);
     if (auto facts = FactsOfFile(Path))
         return FileComparison{*facts, {}};
     return std::nullopt;
@@ -189,11 +189,13 @@ std::vector<std::string> HandoffScenario::Check()
     const bool recorded = RecordedShellOpens().has_value();
     // Both files are read once, a piece at a time, and compared as they are read when they
     // are expected: no file and no expected file is held whole.
-    const ExpectedBytes expectedImage = [this](const ByteSink& Out) { EmitExpectedImageFile(*FInput, Out); };
+    const ExpectedBytes expectedImage = [this](const ByteSink& Out) {
+        EmitExpectedImageFile(FExpectedImage ? *FExpectedImage : *FInput, Out);
+    };
     const ExpectedBytes expectedMask = [this, maskBits](const ByteSink& Out) {
         EmitExpectedMaskFile(FInput->Width, FInput->Height, *FSelection ? &**FSelection : nullptr, maskBits, Out);
     };
-    const auto image = Inspect(LocalPath(kImageFile), FExpectFiles ? &expectedImage : nullptr);
+    const auto image = Inspect(LocalPath(kImageFile), FExpectFiles ? &expectedImage : nullptr, FTolerance);
     const auto mask = Inspect(LocalPath(kMaskFile), FExpectFiles ? &expectedMask : nullptr);
 
     if (FExpectFiles) {

@@ -24,6 +24,13 @@ public:
     // asked. Returns an error text, empty when ready. Input and Selection are the host's own,
     // not copies: they must outlive Check().
     std::string Prepare(const HostImage& Input, const std::optional<std::vector<std::uint8_t>>& Selection);
+    // The image file's expected pixels when they are not the planes as served (a mode the
+    // module converts), and how far its colour bytes may lie from them. Must outlive Check().
+    void SetExpectedImage(const HostImage* Rgba, int Tolerance)
+    {
+        FExpectedImage = Rgba;
+        FTolerance = Tolerance;
+    }
     // Message boxes seen during the run on platforms that only observe them from outside.
     void SetObservedMessageBoxes(std::vector<std::string> Boxes) { FObservedBoxes = std::move(Boxes); }
     // How many start calls the host made; each brings a running editor forward.
@@ -37,6 +44,8 @@ private:
          FExpectNoMessageBox = false;
     std::optional<std::string> FExpectMessageBox, FForbidMessageBox, FWaitReport, FNoStartReport, FExpectShellOpen, FEditorExe;
     const HostImage* FInput = nullptr;
+    const HostImage* FExpectedImage = nullptr;
+    int FTolerance = 0;
     const std::optional<std::vector<std::uint8_t>>* FSelection = nullptr;
     std::vector<std::string> FObservedBoxes;
     int FRuns = 1;

@@ -24,6 +24,7 @@
 #include "bmp_image.h"
 #include "handoff_scenario.h"
 #include "host/pipl_reader.h"
+#include "host_modes.h"
 #include "host_session.h"
 #include "input_script.h"
 
@@ -46,13 +47,14 @@ struct Args {
     int Runs = 1;
     int Width = 64, Height = 48;
     bool About = false, Grey = false, PressEnter = false, Selection = false;
+    std::optional<HostMode> Mode;
     HostOptions Host;
     HandoffScenario Handoff;
     std::optional<int> ExpectResult;
     bool ExpectEmptyRects = false, ExpectReuse = false, ExpectUntouchedAbout = false;
     // Scripted input, one script per run (the last one serves the remaining runs).
     std::vector<std::vector<InputCommand>> Input;
-    bool ExpectDrawing = false, ExpectUnchanged = false;
+    bool ExpectDrawing = false, ExpectUnchanged = false, ExpectNoDialog = false;
     std::optional<std::pair<int, int>> ExpectPenFromPanel;
 };
 
@@ -143,14 +145,15 @@ void Usage() {
     std::puts(
         "usage: testhost --list DIR\n"
         "       testhost [--module FILE] [--entry NAME] [--in IMAGE.bmp] [--mask MASK.bmp | --selection]\n"
-        "                [--out OUT.bmp] [--size WxH] [--grey] [--planes N] [--runs N]\n"
+        "                [--out OUT.bmp] [--size WxH] [--grey] [--mode MODE] [--planes N] [--runs N]\n"
         "                [--pre N] [--post N] [--padding N] [--mask-padding N]\n"
         "                [--unusable-handle-procs] [--advance-state-fails] [--no-advance-state]\n"
         "                [--no-output-buffer]\n"
         "                [--about] [--press-enter]\n"
         "                [--expect-result R] [--expect-empty-rects] [--expect-reuse]\n"
         "                [--expect-untouched-about] [--input SCRIPT]... [--expect-drawing]\n"
-        "                [--expect-unchanged] [--expect-pen-from-panel X,Y]");
+        "                [--expect-unchanged] [--expect-pen-from-panel X,Y] [--expect-no-dialog]\n"
+        "       MODE: rgb grey grey-alpha duotone cmyk lab lab-alpha multichannel bitmap indexed hsl hsb");
     std::puts(HandoffScenario::Usage());
 }
 
@@ -194,6 +197,10 @@ bool Parse(int argc, char** argv, Args& a) {
         else if (k == "--no-output-buffer") a.Host.NoOutputBuffer = true;
         else if (k == "--about") a.About = true;
         else if (k == "--grey") a.Grey = true;
+        else if (k == "--mode") {
+            std::string m;
+            ok = value(m) && (a.Mode = ParseHostMode(m)).has_value();
+        }
         else if (k == "--selection") a.Selection = true;
         else if (k == "--press-enter") a.PressEnter = true;
         else if (k == "--expect-result") { ok = number(n, -32768, 32767); a.ExpectResult = n; }
@@ -202,6 +209,7 @@ bool Parse(int argc, char** argv, Args& a) {
         else if (k == "--expect-untouched-about") a.ExpectUntouchedAbout = true;
         else if (k == "--expect-drawing") a.ExpectDrawing = true;
         else if (k == "--expect-unchanged") a.ExpectUnchanged = true;
+        else if (k == "--expect-no-dialog") a.ExpectNoDialog = true;
         else if (k == "--expect-pen-from-panel") {
             std::string s;
             int x = 0, y = 0;
@@ -298,6 +306,8 @@ bool LoadImage(const Args& a, HostImage& image, std::optional<std::vector<std::u
             }
         image = std::move(grey);
     }
+    // The document's planes in the mode asked for, made from the RGB (or grey) image.
+    if (a.Mode) image = MakeModeImage(image, *a.Mode);
     if (a.Selection) {
         if (!a.Mask.empty()) {
             std::fprintf(stderr, "testhost: --mask and --selection exclude each other\n");
@@ -384,7 +394,12 @@ int Main(int argc, char** argv) {
     HostImage image;
     std::optional<std::vector<std::uint8_t>> mask;
     if (!LoadImage(a, image, mask)) return 2;
-    if (image.Channels == 1) a.Host.ImageMode = plugInModeGrayScale;
+    if (a.Mode) a.Host.ImageMode = ImageModeOf(*a.Mode);
+    else if (image.Channels == 1) a.Host.ImageMode = plugInModeGrayScale;
+    // A converted mode's exchange image is the host's own conversion of what it serves; RGB's
+    // is the planes as served.
+    const std::optional<ExpectedTransfer> expectedTransfer = ExpectedTransferOf(image, a.Host.ImageMode);
+    if (expectedTransfer) a.Handoff.SetExpectedImage(&expectedTransfer->Rgba, expectedTransfer->Tolerance);
 
     // A copy of the image handed over only where the drawing checks need it; a fingerprint
     // tells an unchanged image otherwise, so large images are held once.
@@ -494,6 +509,9 @@ int Main(int argc, char** argv) {
         a.Handoff.SetRuns(a.About ? 0 : a.Runs);
         for (const std::string& f : a.Handoff.Check()) expect(false, f);
         expect(s.ForbiddenCalls == 0, "the module called an unusable handle procedure");
+        // A refused image: nothing read, nothing shown, so no dialog was made.
+        if (a.ExpectNoDialog)
+            expect(s.AdvanceCalls == 0 && s.DisplayCalls == 0, "the module read the image or showed its dialog");
         expect(s.GuardDamage == 0, "the module wrote outside the channels of the output buffer");
         if (a.ExpectReuse && a.Host.UnusableHandleProcs) expect(s.NewHandleCalls == 0, "host handles used");
         if (a.ExpectUnchanged)

@@ -62,6 +62,26 @@ struct Plan {
     enum { RegistryEmpty, RegistryFolder, RegistryBareVersion, EditorRunning } Registry = RegistryEmpty;
 };
 
+// Whether a start must end in filterBadMode before any dialog: more than four planes, a mode
+// with no colour a filter can read or planes the mode does not explain (this host fills no
+// layer fields); for the line filter, which writes three planes back, any mode but RGB.
+bool RefusedImage(const Plan& P)
+{
+    if (P.Planes > 4)
+        return true;
+    bool readable = false;
+    switch (P.ImageMode) {
+    case plugInModeRGBColor:
+    case plugInModeLabColor: readable = P.Planes == 3 || P.Planes == 4; break;
+    case plugInModeGrayScale:
+    case plugInModeDuotone: readable = P.Planes == 1 || P.Planes == 2; break;
+    case plugInModeMultichannel: readable = P.Planes >= 1; break;
+    case plugInModeCMYKColor: readable = P.Planes == 4; break;
+    default: break;
+    }
+    return !readable || (P.Line && P.ImageMode != plugInModeRGBColor);
+}
+
 // One buffer served to the module.
 struct Served {
     std::unique_ptr<std::uint8_t[]> Memory;
@@ -168,9 +188,9 @@ private:
         if (!acquired) {
             FUZZ_EXPECT(result == memFullErr, "no parameter block" + outcome);
             FUZZ_EXPECT(FAdvances == 0, "the image was read without a parameter block" + outcome);
-        } else if (FPlan.Planes > 4) {
-            FUZZ_EXPECT(result == filterBadMode, "more than four planes" + outcome);
-            FUZZ_EXPECT(FAdvances == 0, "an image of more than four planes was read" + outcome);
+        } else if (RefusedImage(FPlan)) {
+            FUZZ_EXPECT(result == filterBadMode, "an image the filter cannot take was not refused" + outcome);
+            FUZZ_EXPECT(FAdvances == 0, "an image the filter cannot take was read" + outcome);
             FUZZ_EXPECT(std::memcmp(&FRecord.inRect, &FPlan.InitialIn, sizeof(Rect16)) == 0 &&
                             std::memcmp(&FRecord.outRect, &FPlan.InitialOut, sizeof(Rect16)) == 0,
                         "a refused start changed the request rectangles" + outcome);
@@ -436,7 +456,7 @@ private:
         const std::int32_t w = m.bounds.right, h = m.bounds.bottom;
         FUZZ_EXPECT(m.version == 0 && m.bounds.top == 0 && m.bounds.left == 0 && w > 0 && h > 0 &&
                         m.rowBytes == w * 4 && m.colBytes == 4 && m.planeBytes == 1 && m.baseAddr &&
-                        m.imageMode == Current->FPlan.ImageMode,
+                        m.imageMode == plugInModeRGBColor,
                     "a pixel map unlike the one the host expects");
         const VRect& s = *SrcRect;
         FUZZ_EXPECT(s.top >= 0 && s.left >= 0 && s.top <= s.bottom && s.left <= s.right && s.bottom <= h &&
@@ -523,8 +543,9 @@ Plan MakePlan(FuzzedDataProvider& In)
     static const std::int16_t Planes[] = {3, 3, 1, 2, 4, 5, 0, -1, 16, -32768};
     p.Planes = Planes[In.ConsumeIntegralInRange<std::size_t>(0, std::size(Planes) - 1)];
     p.StoredPlanes = std::clamp<int>(p.Planes, 1, 16);
-    static const std::int16_t Modes[] = {plugInModeRGBColor, plugInModeGrayScale, plugInModeCMYKColor,
-                                         plugInModeLabColor, plugInModeBitmap, plugInModeRGB48};
+    static const std::int16_t Modes[] = {plugInModeRGBColor,     plugInModeGrayScale, plugInModeCMYKColor,
+                                         plugInModeLabColor,     plugInModeBitmap,    plugInModeRGB48,
+                                         plugInModeMultichannel, plugInModeDuotone};
     p.ImageMode = Modes[In.ConsumeIntegralInRange<std::size_t>(0, std::size(Modes) - 1)];
     // Mostly the whole image or a part of it; sometimes what no host should send.
     switch (In.ConsumeIntegralInRange(0, 7)) {
