@@ -77,25 +77,25 @@ vesper_handoff(e_grey_image
   ARGS --in mask.bmp ${_prepared} ${_ok} ${_started} report_e.txt
   FIXTURE_NEEDS sample)
 
-# (l) Every document mode the host converts reaches the editor as RGB: the image file holds
+# (o) Every document mode the host converts reaches the editor as RGB: the image file holds
 # the host's own conversion of the planes it served (exact, Lab within 1 of the
 # double-precision conversion), the transparency plane in the fourth byte where there is one.
 foreach(_mode grey grey-alpha duotone cmyk lab lab-alpha multichannel)
-  vesper_handoff(l_mode_${_mode}
-    ARGS --in sample.bmp --mask mask.bmp --mode ${_mode} ${_prepared} ${_ok} ${_started} report_l_${_mode}.txt
+  vesper_handoff(o_mode_${_mode}
+    ARGS --in sample.bmp --mask mask.bmp --mode ${_mode} ${_prepared} ${_ok} ${_started} report_o_${_mode}.txt
          --expect-no-message-box
     FIXTURE_NEEDS sample)
 endforeach()
-# (m) Modes with no colour a filter can read: -30101 before any dialog, no file written or
+# (p) Modes with no colour a filter can read: -30101 before any dialog, no file written or
 # replaced, no editor started. The line filter writes three planes back into the host's
 # image, so it refuses every mode but RGB the same way.
 foreach(_mode bitmap indexed hsl hsb)
-  vesper_handoff(m_refused_${_mode}
+  vesper_handoff(p_refused_${_mode}
     ARGS --in sample.bmp --mode ${_mode} ${_prepared} --plant-files --expect-no-files --expect-result -30101
-         --expect-no-dialog --expect-unchanged --expect-no-start report_m_${_mode}.txt --expect-no-message-box
+         --expect-no-dialog --expect-unchanged --expect-no-start report_p_${_mode}.txt --expect-no-message-box
     FIXTURE_NEEDS sample)
 endforeach()
-vesper_handoff(m_line_refuses_grey
+vesper_handoff(p_line_refuses_grey
   ARGS --entry VesperLine --in sample.bmp --mode grey --expect-result -30101 --expect-no-dialog --expect-unchanged
        --expect-no-message-box
   FIXTURE_NEEDS sample)
