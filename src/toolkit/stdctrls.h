@@ -22,7 +22,8 @@ public:
     void SetBevelWidth(int Value);
     TAlignment Alignment() const { return FAlignment; }
     void SetAlignment(TAlignment Value);
-    // Pixels the bevels take on each side (children align inside them).
+    // Pixels the bevels take on each side (children align inside them). BevelWidth is a
+    // width on a 96-dpi screen; the bevels scale with the form's density.
     int BevelExtent() const;
     int ClientWidth() const override;
     int ClientHeight() const override;
@@ -30,6 +31,7 @@ public:
 
 protected:
     void Paint() override;
+    void DpiChanged(int OldDpi, int NewDpi) override;
 
 private:
     TBevelCut FBevelOuter = bvRaised;

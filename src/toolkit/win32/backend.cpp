@@ -686,6 +686,25 @@ LRESULT TWin32Window::Message(UINT M, WPARAM W, LPARAM L)
             }
         }
         break;
+    case 0x02E0: // WM_DPICHANGED
+        // Another monitor's density: lay out anew for it, in the rectangle the system suggests.
+        if (FForm && L) {
+            const RECT* r = reinterpret_cast<const RECT*>(L);
+            FPlacing = true;
+            try {
+                static_cast<TForm&>(Control).DpiChangedByPlatform(HIWORD(W), TRect{r->left, r->top, r->right, r->bottom});
+            } catch (...) {
+                FPlacing = false;
+                throw;
+            }
+            FPlacing = false;
+            Place();
+            return 0;
+        }
+        break;
+    case WM_GETFONT:
+        // The font the toolkit draws the control's text with, for tools that measure it.
+        return reinterpret_cast<LRESULT>(win32::FontHandle(Control.Font()));
     case WM_CAPTURECHANGED:
         FImplicitCapture = false;
         if (B().Capture == &Control && reinterpret_cast<HWND>(L) != h)
@@ -1044,6 +1063,102 @@ void StartFormSizing(TForm& Form, int HitTest)
 int ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
 int ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
 int HorzScrollBarHeight() { return GetSystemMetrics(SM_CYHSCROLL); }
+
+namespace {
+
+// The density calls, looked up at run time: systems before them (and Wine in part) lack some.
+struct TDpiCalls {
+    using TSetContext = HANDLE(WINAPI*)(HANDLE);
+    using TForWindow = UINT(WINAPI*)(HWND);
+    using TMetricsForDpi = int(WINAPI*)(int, UINT);
+    using TAdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    TSetContext SetThreadContext = nullptr;
+    TForWindow DpiForWindow = nullptr;
+    TMetricsForDpi MetricsForDpi = nullptr;
+    TAdjustForDpi AdjustForDpi = nullptr;
+    TDpiCalls()
+    {
+        HMODULE user = GetModuleHandleA("user32.dll");
+        if (!user)
+            return;
+        SetThreadContext = reinterpret_cast<TSetContext>(
+            reinterpret_cast<void*>(GetProcAddress(user, "SetThreadDpiAwarenessContext")));
+        DpiForWindow = reinterpret_cast<TForWindow>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+        MetricsForDpi = reinterpret_cast<TMetricsForDpi>(
+            reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
+        AdjustForDpi = reinterpret_cast<TAdjustForDpi>(
+            reinterpret_cast<void*>(GetProcAddress(user, "AdjustWindowRectExForDpi")));
+    }
+};
+
+const TDpiCalls& DpiCalls()
+{
+    static const TDpiCalls calls;
+    return calls;
+}
+
+int ScreenLogPixels()
+{
+    HDC dc = GetDC(nullptr);
+    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+    if (dc)
+        ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : 96;
+}
+
+} // namespace
+
+int FormDpi(TForm& Form)
+{
+    if (Form.HandleAllocated() && DpiCalls().DpiForWindow)
+        if (UINT dpi = DpiCalls().DpiForWindow(static_cast<HWND>(Form.Handle())))
+            return static_cast<int>(dpi);
+    return ScreenLogPixels();
+}
+
+TRect FrameInsetsForDpi(TForm& Form, int Dpi)
+{
+    DWORD style, ex;
+    if (Form.HandleAllocated()) {
+        HWND h = static_cast<HWND>(Form.Handle());
+        style = static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE));
+        ex = static_cast<DWORD>(GetWindowLongA(h, GWL_EXSTYLE));
+    } else {
+        style = WS_POPUP | WS_CLIPCHILDREN | Form.BorderStyleBits();
+        ex = (style & DS_STYLE_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0;
+    }
+    RECT a{0, 0, 0, 0};
+    if (!DpiCalls().AdjustForDpi || !DpiCalls().AdjustForDpi(&a, style, FALSE, ex, static_cast<UINT>(Dpi)))
+        AdjustWindowRectEx(&a, style, FALSE, ex);
+    return TRect{-a.left, -a.top, a.right, a.bottom};
+}
+
+int HorzScrollBarHeightForDpi(int Dpi)
+{
+    if (DpiCalls().MetricsForDpi)
+        if (int h = DpiCalls().MetricsForDpi(SM_CYHSCROLL, static_cast<UINT>(Dpi)); h > 0)
+            return h;
+    return MulDiv(GetSystemMetrics(SM_CYHSCROLL), Dpi, ScreenLogPixels());
+}
+
+bool EnterPerMonitorDpiAwareness(std::intptr_t& Previous)
+{
+    if (!DpiCalls().SetThreadContext)
+        return false;
+    // Per-monitor version 2 (-4) where the system takes it, else per-monitor (-3).
+    for (std::intptr_t context : {-4, -3})
+        if (HANDLE old = DpiCalls().SetThreadContext(reinterpret_cast<HANDLE>(context))) {
+            Previous = reinterpret_cast<std::intptr_t>(old);
+            return true;
+        }
+    return false;
+}
+
+void RestoreDpiAwareness(std::intptr_t Previous)
+{
+    if (DpiCalls().SetThreadContext)
+        DpiCalls().SetThreadContext(reinterpret_cast<HANDLE>(Previous));
+}
 
 int ScreenDepth()
 {
