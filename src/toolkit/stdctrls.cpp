@@ -123,7 +123,15 @@ void TPanel::SetAlignment(TAlignment Value)
 
 int TPanel::BevelExtent() const
 {
-    return ((FBevelOuter != bvNone) + (FBevelInner != bvNone)) * Scaled(FBevelWidth);
+    return Scaled(((FBevelOuter != bvNone) + (FBevelInner != bvNone)) * FBevelWidth);
+}
+
+int TPanel::BevelTrail() const
+{
+    // Both sides together scale as the panel's width does, so that a child aligned inside
+    // stays within a pixel of its 96-dpi size scaled, however deep the nesting.
+    const int at96 = ((FBevelOuter != bvNone) + (FBevelInner != bvNone)) * FBevelWidth;
+    return Scaled(2 * at96) - BevelExtent();
 }
 
 void TPanel::DpiChanged(int OldDpi, int NewDpi)
@@ -132,8 +140,8 @@ void TPanel::DpiChanged(int OldDpi, int NewDpi)
     Realign(); // the bevels take another width
 }
 
-int TPanel::ClientWidth() const { return std::max(TCustomControl::ClientWidth() - 2 * BevelExtent(), 0); }
-int TPanel::ClientHeight() const { return std::max(TCustomControl::ClientHeight() - 2 * BevelExtent(), 0); }
+int TPanel::ClientWidth() const { return std::max(TCustomControl::ClientWidth() - BevelExtent() - BevelTrail(), 0); }
+int TPanel::ClientHeight() const { return std::max(TCustomControl::ClientHeight() - BevelExtent() - BevelTrail(), 0); }
 
 TPoint TPanel::ClientOrigin() const
 {
