@@ -32,6 +32,10 @@ const char* const WindowProp = "VesperWindow";
 // The component's name as a global atom, so that test programs can find a control's window
 // from outside the module (GlobalGetAtomNameA).
 const char* const NameProp = "VesperName";
+// For the same programs: the font the control's text is drawn in (HFONT) and its kind
+// (TWindowKind + 1), read without a message to the control's thread.
+const char* const FontProp = "VesperFont";
+const char* const KindProp = "VesperKind";
 // Extra height of a drop-down list's window: the list that opens below the edit part.
 constexpr int DropDownHeight = 200;
 
@@ -205,6 +209,8 @@ public:
         }
         if (!C.Enabled())
             EnableWindow(FHwnd, FALSE);
+        SetPropA(FHwnd, KindProp, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(C.WindowKind()) + 1));
+        SetPropA(FHwnd, FontProp, static_cast<HANDLE>(win32::FontHandle(C.Font())));
         if (!C.Name().empty())
             if (ATOM a = GlobalAddAtomA(C.Name().c_str())) {
                 FNameAtom = a;
@@ -232,6 +238,8 @@ public:
             FOldProc = nullptr;
         }
         RemovePropA(FHwnd, WindowProp);
+        RemovePropA(FHwnd, KindProp);
+        RemovePropA(FHwnd, FontProp);
         if (FNameAtom) {
             RemovePropA(FHwnd, NameProp);
             GlobalDeleteAtom(FNameAtom);
@@ -280,6 +288,8 @@ public:
     }
     void StateChanged() override
     {
+        if (FHwnd)
+            SetPropA(FHwnd, FontProp, static_cast<HANDLE>(win32::FontHandle(Control.Font())));
         if (FCombo)
             SyncCombo();
         Invalidate();
