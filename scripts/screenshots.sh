@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of both dialogs at 96 and 144 dpi, taken from the test host under Wine (64-bit
 # module, the built-in test card), written as PNG files into docs/.
-#   scripts/screenshots.sh        (builds the win64 preset first when it is missing)
+#   scripts/screenshots.sh        (builds the win64 preset first when it is missing; --inside
+#                                 is its own second step, inside the virtual display)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build/win64"
@@ -23,9 +24,12 @@ shoot() {
   "$root/tools/testhost/wine_at_dpi.sh" "$build" "$dpi" wine "$build/tools/testhost/testhost.exe" \
     --module "$module" --hold-first-paint --input "shot transfer_dialog_$dpi.bmp"
 }
-export -f shoot
-export root build module
-"$root/scripts/with-wine.sh" bash -c 'shoot 96 && shoot 144'
+if [ "${1:-}" = "--inside" ]; then
+  shoot 96
+  shoot 144
+  exit 0
+fi
+"$root/scripts/with-wine.sh" "$root/scripts/screenshots.sh" --inside
 # BMP (32 or 24 bits, either row order) to PNG with the standard library only.
 python3 - "$work" "$root/docs" <<'PY'
 import struct, sys, zlib, pathlib

@@ -469,7 +469,7 @@ LRESULT CALLBACK HoldAtFirstPaint(int Code, WPARAM W, LPARAM L) {
         if (m->message == WM_PAINT && GetClassNameA(m->hwnd, cls, sizeof cls) && std::string(cls) == "VesperForm" &&
             GetWindow(m->hwnd, GW_CHILD)) {
             // The form and every control on it paint now, then the thread waits.
-            RedrawWindow(m->hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            RedrawWindow(m->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
             HoldIfArmed();
         }
     }
