@@ -107,6 +107,8 @@ bool ParseInputScript(const std::string& Script, std::vector<InputCommand>& Out,
         } else if (c.Verb == "shot") {
             ok = w.size() == 2;
             if (ok) c.Text = w[1];
+        } else if (c.Verb == "dpi-change") {
+            ok = numbers(1, 1) && c.Numbers[0] >= 48 && c.Numbers[0] <= 960;
         } else if (c.Verb == "windows") {
             ok = w.size() >= 2;
             if (ok) {
@@ -418,7 +420,7 @@ BOOL CALLBACK ListOne(HWND W, LPARAM Into) {
     return TRUE;
 }
 
-WindowList ListWindows(HWND Dialog) {
+WindowList ListWindows(HWND Dialog, int ToldDpi) {
     Lister l;
     l.List.Dialog = WindowName(Dialog).empty() ? "dialog" : WindowName(Dialog);
     l.Names[Dialog] = l.List.Dialog;
@@ -428,6 +430,8 @@ WindowList ListWindows(HWND Dialog) {
     auto metrics = User32<MetricsForDpi>("GetSystemMetricsForDpi");
     HDC screen = GetDC(nullptr);
     l.List.Dpi = forWindow ? static_cast<int>(forWindow(Dialog)) : GetDeviceCaps(screen, LOGPIXELSY);
+    // A dialog told of another monitor's density is judged at that density.
+    if (ToldDpi) l.List.Dpi = ToldDpi;
     l.List.ScrollBar = metrics ? metrics(SM_CYHSCROLL, static_cast<UINT>(l.List.Dpi)) : GetSystemMetrics(SM_CYHSCROLL);
     RECT c{};
     GetClientRect(Dialog, &c);
@@ -439,6 +443,14 @@ WindowList ListWindows(HWND Dialog) {
     DeleteDC(l.Dc);
     ReleaseDC(nullptr, screen);
     return l.List;
+}
+
+// The density a window is laid out at now, before any dpi-change.
+int WindowDpi(HWND W) {
+    using ForWindow = UINT(WINAPI*)(HWND);
+    if (auto forWindow = User32<ForWindow>("GetDpiForWindow"))
+        if (UINT dpi = forWindow(W)) return static_cast<int>(dpi);
+    return 96;
 }
 
 bool ReadTextFile(const std::string& Path, std::string& Text) {
@@ -493,6 +505,7 @@ ScriptOutcome RunInputScript(const std::vector<InputCommand>& Script, unsigned l
     // Every drag by the component it was made on.
     std::map<std::string, std::vector<Stroke>> dragged;
     long long markCalls = 0, markPixels = 0;
+    int toldDpi = 0;
     auto fail = [&Failures](const std::string& what) {
         ++Failures;
         std::printf("FAIL: %s\n", what.c_str());
@@ -566,8 +579,24 @@ ScriptOutcome RunInputScript(const std::vector<InputCommand>& Script, unsigned l
             Pause(500);
             if (TakeShot(d, c.Text)) std::printf("input: shot %s, %d x %d\n", c.Text.c_str(), d.Shot.Width, d.Shot.Height);
             else fail("input: no screenshot");
+        } else if (c.Verb == "dpi-change") {
+            // What the system sends when the window reaches a monitor of density DPI: the
+            // client area scaled, in the frame the window has (Wine keeps drawing the frame
+            // of the screen's density).
+            toldDpi = c.Numbers[0];
+            RECT w{}, cr{};
+            GetWindowRect(d.Window, &w);
+            GetClientRect(d.Window, &cr);
+            const int from = WindowDpi(d.Window);
+            const int frameW = (w.right - w.left) - cr.right, frameH = (w.bottom - w.top) - cr.bottom;
+            RECT suggested{w.left, w.top, w.left + MulDiv(cr.right, toldDpi, from) + frameW,
+                           w.top + MulDiv(cr.bottom, toldDpi, from) + frameH};
+            SendMessageA(d.Window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(toldDpi, toldDpi),
+                         reinterpret_cast<LPARAM>(&suggested));
+            std::printf("input: told of a %d-dpi monitor, suggested %ld x %ld\n", toldDpi, suggested.right - suggested.left,
+                        suggested.bottom - suggested.top);
         } else if (c.Verb == "windows") {
-            const WindowList list = ListWindows(d.Window);
+            const WindowList list = ListWindows(d.Window, toldDpi);
             const std::string text = FormatWindowList(list);
             std::printf("input: windows of %s at %d dpi\n%s", list.Dialog.c_str(), list.Dpi, text.c_str());
             FILE* f = std::fopen(c.Text.c_str(), "wb");

@@ -19,6 +19,10 @@
 //   windows FILE [BASE [OWN...]] lists every window of the dialog (window_list.h) into FILE;
 //                                with BASE, a list made at 96 dpi, checks the layout against
 //                                it (the windows named OWN keep their own size)
+//   dpi-change DPI               sends the dialog what the system sends when its window
+//                                reaches a monitor of density DPI (WM_DPICHANGED, with the
+//                                client area scaled in the window's frame); later windows
+//                                commands judge the dialog at DPI
 //   mark-display                 starts counting displayPixels calls and the pixels they show
 //   check-display MAX            since the mark the module showed something through
 //                                displayPixels, and at most MAX pixels (place it after a shot,
