@@ -12,6 +12,7 @@
 #include "entry/module_entry.h"
 #include "filters/line_form.h"
 #include "filters/noise_form.h"
+#include "filters/ps_rgb_panel.h"
 #include "host_session.h"
 #include "toolkit/dpi.h"
 #include "toolkit/stdctrls.h"
@@ -147,6 +148,27 @@ TEST_F(DialogDpiTest, SlidersDrawTheirHandleAndBorderAtTheDensity)
         EXPECT_EQ(h.Bottom - h.Top, bar->ClientHeight());
         f.SetModalResult(mrCancel);
     });
+}
+
+TEST_F(DialogDpiTest, TheColourPanelsFrameIsOneLineOfTheDensity)
+{
+    for (int dpi : {96, 144}) {
+        SCOPED_TRACE(dpi);
+        Run(VesperLine, dpi, [dpi](TForm& form) {
+            auto& f = static_cast<TLineForm&>(form);
+            headless::PostPaint(f.RGBPanel);
+            headless::PostCall([&f, dpi] {
+                const TBitmap32& b = *f.RGBPanel->Buffer();
+                // One ring at 96 dpi, two at 144: the wash starts inside them.
+                EXPECT_EQ(b.PixelAt(0, 0), 0xFF000000u);
+                EXPECT_EQ(b.PixelAt(1, 1) == 0xFF000000u, dpi == 144);
+                EXPECT_NE(b.PixelAt(2, 2), 0xFF000000u);
+                const int w = f.RGBPanel->Width();
+                EXPECT_EQ(b.PixelAt(w - 2, 5) == 0xFF000000u, dpi == 144);
+                f.SetModalResult(mrCancel);
+            });
+        });
+    }
 }
 
 TEST_F(DialogDpiTest, TheThreadsAwarenessIsPerMonitorOnlyWhileADialogRuns)
