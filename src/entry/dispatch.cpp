@@ -7,6 +7,7 @@
 #include "filters/line_form.h"
 #include "filters/noise_form.h"
 #include "toolkit/application.h"
+#include "toolkit/dpi.h"
 #include "widgets/display_host.h"
 
 // The transfer converts every mode it can read to RGB; the line filter writes three planes
@@ -79,6 +80,9 @@ OSErr RunFilterDialog() {
     if (record->planes > 4) return filterBadMode;
     if (CurrentBinding.AcceptsImage && !CurrentBinding.AcceptsImage(*record)) return filterBadMode;
     if (CurrentBinding.DialogClass) {
+        // The dialog's windows take the thread's awareness as they are made; the host's own
+        // comes back once the dialog is gone, on every way out.
+        TDpiAwarenessScope awareness;
         // Destroyed on every way out, also when the modal run throws.
         TComponentPtr<TForm> dialog(CurrentBinding.DialogClass(nullptr));
         if (dialog) outcome = HostResultForModalResult(dialog->ShowModal());

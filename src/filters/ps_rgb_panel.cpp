@@ -247,7 +247,8 @@ void TPSRGBPanel::RenderBuffer()
             break;
         }
 
-        const int rings = std::min(FBevelSize, std::min(Width(), Height()) / 2);
+        // BevelSize counts rings of a 96-dpi screen; each ring is a device pixel.
+        const int rings = std::min(Scaled(FBevelSize), std::min(Width(), Height()) / 2);
         if (FBevelContrast != 0) {
             for (int k = 0; k < rings; ++k) {
                 switch (FBevelStyle) {

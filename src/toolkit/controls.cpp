@@ -4,6 +4,7 @@
 
 #include "bitmap/low_level.h"
 #include "toolkit/application.h"
+#include "toolkit/dpi.h"
 #include "toolkit/forms.h"
 #include "toolkit/platform.h"
 
@@ -108,6 +109,16 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
         FParent->AdjustSize();
     Invalidate();
 }
+
+int TControl::Dpi() const
+{
+    const TForm* f = ParentForm();
+    return f ? f->CurrentDpi() : DesignDpi;
+}
+
+int TControl::Scaled(int Value) const { return ScaleForDpi(Value, Dpi()); }
+
+void TControl::DpiChanged(int /*OldDpi*/, int /*NewDpi*/) { Invalidate(); }
 
 void TControl::SetClientWidth(int Value)
 {

@@ -83,6 +83,18 @@ struct TControlMessage {
     bool Handled = false;  // MouseWheel, EraseBackground: set when the control took it
 };
 
+// A control's geometry as its stored description gave it, on a 96-dpi screen: what layout at
+// any other density is computed from, so that no rounding builds up.
+struct TDesignGeometry {
+    TRect Bounds;
+    TSizeConstraints Constraints;
+    int FontHeight = 0;
+    int BorderWidth = 0;
+    TSize Client; // forms: the client area
+    // Where the last layout put the control; one that code has placed since keeps its place.
+    TRect Applied;
+};
+
 class TControl;
 // Offers a wheel message at the screen point Screen to Start, then to each of its parents in
 // turn (the point in that control's client coordinates) until one handles it.
@@ -177,6 +189,14 @@ public:
     void ReleaseCapture() { SetMouseCapture(false); }
     bool HasCapture() const { return MouseCapture(); }
 
+    // The density the control lays out at: its form's, 96 without one.
+    int Dpi() const;
+    // Value, a length on a 96-dpi screen, at the control's density.
+    int Scaled(int Value) const;
+    // The 96-dpi geometry kept by the form (null for controls built in code).
+    const TDesignGeometry* Design() const { return FDesign.get(); }
+    void SetDesign(const TDesignGeometry& Value) { FDesign = std::make_unique<TDesignGeometry>(Value); }
+
     // Entry point of the back ends: turns a message into the matching virtual method and
     // event. Exceptions from handlers are caught and shown through Application.
     void Dispatch(TControlMessage& Message);
@@ -198,6 +218,9 @@ public:
 
 protected:
     friend class TWinControl;
+    friend class TForm;
+    // The form now lays out at NewDpi: drop whatever was measured at OldDpi. Base: repaint.
+    virtual void DpiChanged(int OldDpi, int NewDpi);
     virtual void Click();
     virtual void DblClick();
     virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
@@ -256,6 +279,7 @@ private:
     bool FAutoSize = false;
     bool FAdjustingSize = false;
     TControlStyle FControlStyle = csDoubleClicks;
+    std::unique_ptr<TDesignGeometry> FDesign;
 };
 
 // The kinds of platform window a control asks its back end for.

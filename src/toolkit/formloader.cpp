@@ -398,4 +398,7 @@ void LoadFormDescription(TForm& Form, const std::string& Text)
     Form.BindFields();
     for (int i = before; i < Form.ComponentCount(); ++i)
         Form.Components(i)->Loaded();
+    // The description is of a 96-dpi screen: kept as such, then laid out at the screen's.
+    Form.TakeDesign();
+    Form.FitDpi();
 }

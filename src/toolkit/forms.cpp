@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "toolkit/application.h"
+#include "toolkit/dpi.h"
 #include "toolkit/formloader.h"
 #include "toolkit/resources.h"
 #include "toolkit/platform.h"
@@ -73,6 +74,8 @@ int TForm::ShowModal()
         throw EInvalidOperation("Cannot make a visible window modal");
     FModalResult = mrNone;
     CreateHandles();
+    // The window's monitor may be of another density than the one the form was loaded at.
+    FitDpi();
     AdjustSize(); // a window created just now may have brought its frame
     ApplyPosition();
     FModal = true;
@@ -252,4 +255,120 @@ void TForm::BindFields()
             throw EFormDescriptionError("Field " + field.Name + " of " + ClassName() + " does not fit the " +
                                         c->ClassName() + " of the form description");
     }
+}
+
+namespace {
+
+TDesignGeometry GeometryOf(TControl& C)
+{
+    TDesignGeometry d;
+    d.Bounds = C.BoundsRect();
+    d.Constraints = C.Constraints();
+    d.FontHeight = C.Font().Height();
+    if (auto* w = dynamic_cast<TWinControl*>(&C))
+        d.BorderWidth = w->BorderWidth();
+    d.Applied = d.Bounds;
+    return d;
+}
+
+TSizeConstraints ScaledConstraints(const TSizeConstraints& K, int Dpi)
+{
+    return TSizeConstraints{ScaleForDpi(K.MinWidth, Dpi), ScaleForDpi(K.MinHeight, Dpi),
+                            ScaleForDpi(K.MaxWidth, Dpi), ScaleForDpi(K.MaxHeight, Dpi)};
+}
+
+TRect ScaledRect(const TRect& R, int Dpi)
+{
+    // Edges scale, not sizes, so that neighbours that touch at 96 dpi still touch.
+    return TRect{ScaleForDpi(R.Left, Dpi), ScaleForDpi(R.Top, Dpi), ScaleForDpi(R.Right, Dpi),
+                 ScaleForDpi(R.Bottom, Dpi)};
+}
+
+void TellDpiChanged(TControl& C, int OldDpi, int NewDpi, void (*Tell)(TControl&, int, int))
+{
+    Tell(C, OldDpi, NewDpi);
+    if (auto* w = dynamic_cast<TWinControl*>(&C))
+        for (int i = 0; i < w->ControlCount(); ++i)
+            TellDpiChanged(*w->Controls(i), OldDpi, NewDpi, Tell);
+}
+
+void RealignTree(TWinControl& W)
+{
+    W.Realign();
+    for (int i = 0; i < W.ControlCount(); ++i)
+        if (auto* c = dynamic_cast<TWinControl*>(W.Controls(i)))
+            RealignTree(*c);
+}
+
+} // namespace
+
+void TForm::TakeDesign()
+{
+    TDesignGeometry d = GeometryOf(*this);
+    if (HandleAllocated()) {
+        d.Client = TSize{ClientWidth(), ClientHeight()};
+    } else {
+        // The frame comes with the window; the description counts it at 96 dpi.
+        const TRect frame = plat::FrameInsetsForDpi(*this, DesignDpi);
+        d.Client = TSize{std::max(Width() - frame.Left - frame.Right - 2 * BorderWidth(), 0),
+                         std::max(Height() - frame.Top - frame.Bottom - 2 * BorderWidth(), 0)};
+    }
+    SetDesign(d);
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (auto* c = dynamic_cast<TControl*>(Components(i)))
+            c->SetDesign(GeometryOf(*c));
+}
+
+void TForm::ScaleToDpi(int Dpi)
+{
+    if (Dpi <= 0 || Dpi == FDpi)
+        return;
+    if (!Design())
+        TakeDesign();
+    // Which controls code has placed since the last layout, decided before anything moves.
+    std::vector<TControl*> laidOut;
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (auto* c = dynamic_cast<TControl*>(Components(i)); c && c->Design())
+            if (c->Align() != alNone || c->BoundsRect() == c->Design()->Applied)
+                laidOut.push_back(c);
+    const int old = FDpi;
+    FDpi = Dpi;
+    const TDesignGeometry& d = *Design();
+    Font().SetHeight(ScaleForDpi(d.FontHeight, Dpi));
+    SetBorderWidth(ScaleForDpi(d.BorderWidth, Dpi));
+    TellDpiChanged(*this, old, Dpi, [](TControl& C, int O, int N) { C.DpiChanged(O, N); });
+    SetConstraints(ScaledConstraints(d.Constraints, Dpi));
+    const TRect frame = plat::FrameInsetsForDpi(*this, Dpi);
+    SetBounds(Left(), Top(),
+              ScaleForDpi(d.Client.cx, Dpi) + frame.Left + frame.Right + 2 * BorderWidth(),
+              ScaleForDpi(d.Client.cy, Dpi) + frame.Top + frame.Bottom + 2 * BorderWidth());
+    // Creation order puts parents before their children, so each control is placed in a
+    // parent that already has its final size.
+    for (TControl* c : laidOut) {
+        const TDesignGeometry& g = *c->Design();
+        c->SetConstraints(ScaledConstraints(g.Constraints, Dpi));
+        const TRect r = ScaledRect(g.Bounds, Dpi);
+        c->SetBounds(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+        if (!c->ParentFont())
+            c->Font().SetHeight(ScaleForDpi(g.FontHeight, Dpi));
+        if (auto* w = dynamic_cast<TWinControl*>(c))
+            w->SetBorderWidth(ScaleForDpi(g.BorderWidth, Dpi));
+        // A control sized by its content (a label's caption) measures it in the new font.
+        c->AdjustSize();
+    }
+    RealignTree(*this);
+    for (TControl* c : laidOut) {
+        TDesignGeometry g = *c->Design();
+        g.Applied = c->BoundsRect();
+        c->SetDesign(g);
+    }
+    Invalidate();
+}
+
+void TForm::FitDpi() { ScaleToDpi(plat::FormDpi(*this)); }
+
+void TForm::DpiChangedByPlatform(int Dpi, const TRect& Suggested)
+{
+    ScaleToDpi(Dpi);
+    SetBounds(Suggested.Left, Suggested.Top, Suggested.Right - Suggested.Left, Suggested.Bottom - Suggested.Top);
 }

@@ -72,6 +72,22 @@ public:
     // The canvas during painting (null outside OnPaint).
     TCanvas* Canvas() const { return FCanvas; }
 
+    // The density the form and its controls are laid out at (96 until scaled).
+    int CurrentDpi() const { return FDpi; }
+    // Keeps the present geometry of the form and of its controls as their 96-dpi geometry
+    // (the loader does this once the description is loaded).
+    void TakeDesign();
+    // Lays the form and its controls out at Dpi from their 96-dpi geometry: bounds, size
+    // limits, fonts and border widths, the client area scaled and the platform's frame at
+    // Dpi around it. The form keeps its position; a control that code has placed since the
+    // last layout keeps its place. Nothing happens at the present density.
+    void ScaleToDpi(int Dpi);
+    // Lays out at the density the platform reports for the form.
+    void FitDpi();
+    // The window went to a monitor of another density: lays out at Dpi and takes the window
+    // bounds the platform suggests (screen coordinates).
+    void DpiChangedByPlatform(int Dpi, const TRect& Suggested);
+
     // Dialog keys after the focused control had its key: Escape clicks the cancel button,
     // Enter the default button. Returns true when a button took the key.
     bool DialogKey(std::uint16_t Key, TShiftState Shift);
@@ -143,6 +159,7 @@ private:
     TFormBorderStyle FBorderStyle = bsSizeable;
     TFormStyle FFormStyle = fsNormal;
     int FPixelsPerInch = 96;
+    int FDpi = 96;
     bool FKeyPreview = false;
     TWinControl* FActiveControl = nullptr;
     TCanvas* FCanvas = nullptr;

@@ -120,6 +120,19 @@ int ScreenDepth();
 int HorzScrollBarHeight();
 TSize TextExtent(const TFont& Font, const std::string& Text);
 
+// --- screen density
+// The dpi Form lays out at: its window's when it has one and the platform tells it, else the
+// screen's (LOGPIXELSY).
+int FormDpi(TForm& Form);
+// The frame a form window of Form's style has at Dpi (left, top, right, bottom thickness).
+TRect FrameInsetsForDpi(TForm& Form, int Dpi);
+// HorzScrollBarHeight for a window at Dpi.
+int HorzScrollBarHeightForDpi(int Dpi);
+// Sets the calling thread's DPI awareness to per-monitor (version 2 where accepted); true
+// with the former context in Previous, false when the platform refused or has no such call.
+bool EnterPerMonitorDpiAwareness(std::intptr_t& Previous);
+void RestoreDpiAwareness(std::intptr_t Previous);
+
 // --- dialogs, shell and other programs' windows
 // Owner may be null (no owner window); an empty Caption means the system's default caption.
 int ShowMessageBox(void* Owner, const std::string& Text, const std::string& Caption, unsigned Flags);

@@ -69,7 +69,7 @@ void TComboBox::PaintControl(TCanvas& Canvas)
     Canvas.Brush.Color = Color();
     Canvas.FillRect(r);
     Canvas.DrawEdge(r, EdgeSunken, SideRect);
-    Canvas.TextOut(4, 3, Text());
+    Canvas.TextOut(Scaled(4), Scaled(3), Text());
 }
 
 void TComboBox::Change()
@@ -123,11 +123,25 @@ void TPanel::SetAlignment(TAlignment Value)
 
 int TPanel::BevelExtent() const
 {
-    return ((FBevelOuter != bvNone) + (FBevelInner != bvNone)) * FBevelWidth;
+    return Scaled(((FBevelOuter != bvNone) + (FBevelInner != bvNone)) * FBevelWidth);
 }
 
-int TPanel::ClientWidth() const { return std::max(TCustomControl::ClientWidth() - 2 * BevelExtent(), 0); }
-int TPanel::ClientHeight() const { return std::max(TCustomControl::ClientHeight() - 2 * BevelExtent(), 0); }
+int TPanel::BevelTrail() const
+{
+    // Both sides together scale as the panel's width does, so that a child aligned inside
+    // stays within a pixel of its 96-dpi size scaled, however deep the nesting.
+    const int at96 = ((FBevelOuter != bvNone) + (FBevelInner != bvNone)) * FBevelWidth;
+    return Scaled(2 * at96) - BevelExtent();
+}
+
+void TPanel::DpiChanged(int OldDpi, int NewDpi)
+{
+    TCustomControl::DpiChanged(OldDpi, NewDpi);
+    Realign(); // the bevels take another width
+}
+
+int TPanel::ClientWidth() const { return std::max(TCustomControl::ClientWidth() - BevelExtent() - BevelTrail(), 0); }
+int TPanel::ClientHeight() const { return std::max(TCustomControl::ClientHeight() - BevelExtent() - BevelTrail(), 0); }
 
 TPoint TPanel::ClientOrigin() const
 {
@@ -145,7 +159,7 @@ void TPanel::Paint()
     auto bevel = [&](TBevelCut cut) {
         if (cut == bvNone)
             return;
-        for (int i = 0; i < FBevelWidth; ++i) {
+        for (int i = 0, n = Scaled(FBevelWidth); i < n; ++i) {
             if (cut == bvSpace) {
                 r = TRect{r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
                 continue;
@@ -382,7 +396,8 @@ void TCheckBox::PaintControl(TCanvas& Canvas)
     Canvas.Brush.Style = bsSolid;
     Canvas.Brush.Color = Color();
     Canvas.FillRect(ClientRect());
-    int size = std::min(13, Height());
+    int size = std::min(Scaled(13), Height());
+    const int inset = Scaled(3), gap = Scaled(4);
     int top = (Height() - size) / 2;
     int left = FAlignment == taRightJustify ? 0 : Width() - size;
     TRect box{left, top, left + size, top + size};
@@ -391,15 +406,15 @@ void TCheckBox::PaintControl(TCanvas& Canvas)
     Canvas.DrawEdge(box, EdgeSunken, SideRect);
     if (FChecked) {
         Canvas.Pen.Color = clWindowText;
-        Canvas.MoveTo(left + 3, top + size / 2);
-        Canvas.LineTo(left + size / 2, top + size - 4);
-        Canvas.LineTo(left + size - 3, top + 3);
+        Canvas.MoveTo(left + inset, top + size / 2);
+        Canvas.LineTo(left + size / 2, top + size - gap);
+        Canvas.LineTo(left + size - inset, top + inset);
     }
     if (!Caption().empty()) {
         Canvas.Font.Assign(&Font());
         Canvas.Brush.Style = bsClear;
         const TSize s = Canvas.TextExtent(Caption());
-        const int x = FAlignment == taRightJustify ? size + 4 : Width() - size - 4 - s.cx;
+        const int x = FAlignment == taRightJustify ? size + gap : Width() - size - gap - s.cx;
         Canvas.TextOut(x, (Height() - s.cy) / 2, Caption());
     }
 }

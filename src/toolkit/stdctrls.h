@@ -22,14 +22,19 @@ public:
     void SetBevelWidth(int Value);
     TAlignment Alignment() const { return FAlignment; }
     void SetAlignment(TAlignment Value);
-    // Pixels the bevels take on each side (children align inside them).
+    // Pixels the bevels take on each side (children align inside them). BevelWidth is a
+    // width on a 96-dpi screen; the bevels scale with the form's density.
     int BevelExtent() const;
+    // What they take on the right and at the bottom: the same at 96 dpi, one less where a
+    // scaled width falls between two pixels.
+    int BevelTrail() const;
     int ClientWidth() const override;
     int ClientHeight() const override;
     TPoint ClientOrigin() const override;
 
 protected:
     void Paint() override;
+    void DpiChanged(int OldDpi, int NewDpi) override;
 
 private:
     TBevelCut FBevelOuter = bvRaised;

@@ -58,7 +58,9 @@ TPSCustomImgView32::~TPSCustomImgView32()
 
 int TPSCustomImgView32::Thickness() const
 {
-    return FBarThickness > 0 ? FBarThickness : plat::HorzScrollBarHeight();
+    // BarThickness is a length on a 96-dpi screen; the system's bars are as thick as its
+    // metric at the form's density.
+    return FBarThickness > 0 ? Scaled(FBarThickness) : plat::HorzScrollBarHeightForDpi(Dpi());
 }
 
 TRect TPSCustomImgView32::ViewportRect()
@@ -221,6 +223,19 @@ void TPSCustomImgView32::Resize()
         Invalidate();
     }
     TPSCustomImage32::Resize();
+}
+
+void TPSCustomImgView32::DpiChanged(int OldDpi, int NewDpi)
+{
+    TPSCustomImage32::DpiChanged(OldDpi, NewDpi);
+    // The bars take the metric of the new density even when the view keeps its size.
+    if (FHorzBar) {
+        LayoutBars();
+        DropCache();
+        SyncRanges();
+        SyncOffsets();
+        Invalidate();
+    }
 }
 
 void TPSCustomImgView32::Loaded()

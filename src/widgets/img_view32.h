@@ -67,6 +67,7 @@ protected:
     void DrawGrip(TCanvas& Canvas, const TRect& R);
     void Paint() override;
     void Resize() override;
+    void DpiChanged(int OldDpi, int NewDpi) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
 

@@ -240,11 +240,12 @@ int TArrowBar::EffectiveButtonSize() const
     if (!FShowArrows)
         return 0;
     int length = ClientLength();
-    int b = FButtonSize != 0 ? FButtonSize : std::min(ClientThickness(), 32);
+    // ButtonSize and the automatic limit are lengths on a 96-dpi screen.
+    int b = FButtonSize != 0 ? Scaled(FButtonSize) : std::min(ClientThickness(), Scaled(32));
     if (length <= 2 * b)
         b = length / 2;
     if (FStyle == rbsMac)
-        --b;
+        b -= Scaled(1);
     return b < 2 ? 0 : b;
 }
 
@@ -590,8 +591,11 @@ void TArrowBar::DrawMacHandle(TCanvas& Canvas, TRect R, bool Horizontal, bool Pu
     TColor dark = ShiftColor(FHandleColor, -24);
     Canvas.Brush.Style = bsSolid;
     Canvas.Brush.Color = FBorderColor;
-    Canvas.FrameRect(R);
-    R = TRect{R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1};
+    const int line = Scaled(1);
+    for (int i = 0; i < line; ++i) {
+        Canvas.FrameRect(R);
+        R = TRect{R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1};
+    }
     if (Pushed)
         DrawBevel(Canvas, R, dark, FHandleColor, true);
     else
@@ -600,15 +604,17 @@ void TArrowBar::DrawMacHandle(TCanvas& Canvas, TRect R, bool Horizontal, bool Pu
     if (!FShowHandleGrip)
         return;
     if (Pushed)
-        R = Offset(R, 1, 1);
-    // Ridges two pixels long along the handle, one pixel in from its sides across it.
-    const TRect across{R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1};
+        R = Offset(R, line, line);
+    // Ridges two pixels long along the handle, one pixel in from its sides across it (at
+    // 96 dpi; all of it scales with the density).
+    const TRect across{R.Left + line, R.Top + line, R.Right - line, R.Bottom - line};
     const int m = (StartOf(Horizontal, R) + EndOf(Horizontal, R)) / 2;
-    const bool roomy = LengthOf(Horizontal, R) > 10;
-    for (int p : {m - 5, m - 2, m + 1, m + 4}) {
-        if ((p == m - 5 || p == m + 4) && !roomy)
+    const bool roomy = LengthOf(Horizontal, R) > Scaled(10);
+    const int outer1 = m - Scaled(5), outer2 = m + Scaled(4);
+    for (int p : {outer1, m - Scaled(2), m + Scaled(1), outer2}) {
+        if ((p == outer1 || p == outer2) && !roomy)
             continue;
-        TRect ridge = Span(Horizontal, across, p, p + 2);
+        TRect ridge = Span(Horizontal, across, p, p + Scaled(2));
         DrawBevel(Canvas, ridge, light, dark, false);
     }
 }
@@ -682,15 +688,16 @@ TRect TCustomRangeBar::HandleRect() const
     const bool horizontal = Horizontal();
     TRect t = TrackRect();
     int l = LengthOf(horizontal, t);
-    if (l <= 17)
+    const int least = MinHandleLength();
+    if (l <= least)
         return TRect{};
     if (FEffectiveWindow >= FRange)
         return t;
     int s = RoundEven(static_cast<double>(l) * FEffectiveWindow / FRange);
     int offset;
-    if (s <= 16) {
-        offset = RoundEven((l - 17) * static_cast<double>(FPosition) / (FRange - FEffectiveWindow));
-        s = 17;
+    if (s < least) {
+        offset = RoundEven((l - least) * static_cast<double>(FPosition) / (FRange - FEffectiveWindow));
+        s = least;
     } else {
         offset = RoundEven(static_cast<double>(FPosition) * l / FRange);
     }
@@ -722,10 +729,11 @@ void TCustomRangeBar::MouseMove(TShiftState Shift, int X, int Y)
     if (l <= 0)
         return;
     float delta;
-    if (RoundEven(static_cast<double>(l) * FEffectiveWindow / FRange) < 17) {
-        if (l <= 17)
+    const int least = MinHandleLength();
+    if (RoundEven(static_cast<double>(l) * FEffectiveWindow / FRange) < least) {
+        if (l <= least)
             return;
-        delta = static_cast<float>(RoundEven(static_cast<double>(FRange - FEffectiveWindow) * d / (l - 17)));
+        delta = static_cast<float>(RoundEven(static_cast<double>(FRange - FEffectiveWindow) * d / (l - least)));
     } else {
         delta = static_cast<float>(static_cast<double>(FRange) * d / l);
     }
@@ -801,7 +809,7 @@ void TCustomGaugeBar::SetMax(int Value)
 int TCustomGaugeBar::EffectiveHandleSize() const
 {
     int l = LengthOf(Horizontal(), TrackRect());
-    int h = FHandleSize != 0 ? FHandleSize : ClientThickness();
+    int h = FHandleSize != 0 ? Scaled(FHandleSize) : ClientThickness();
     if (l - h - 1 < 0)
         h = l - 1;
     return std::max(h, 0);

@@ -76,7 +76,8 @@ public:
     // The window shrunk by the border on every side.
     int ClientWidth() const override;
     int ClientHeight() const override;
-    int BorderSize() const { return FBorderStyle == bsSingle ? 1 : 0; }
+    // A one-pixel line on a 96-dpi screen, as thick as that at the form's density.
+    int BorderSize() const { return FBorderStyle == bsSingle ? Scaled(1) : 0; }
 
     bool UserChange() const { return FUserChange; }
     int DragZone() const { return FDragZone; }
@@ -202,6 +203,8 @@ protected:
     bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
 
 private:
+    // The shortest handle: 17 pixels on a 96-dpi screen.
+    int MinHandleLength() const { return Scaled(17); }
     void UpdateEffectiveWindow();
     // Position so that the centre stays at the same fraction of the range.
     void KeepCentre(int OldWindow, int OldRange);
@@ -233,7 +236,8 @@ public:
     int Position() const { return FPosition; }
     void SetPosition(int Value);
 
-    // HandleSize, or the client thickness when 0, kept below the track length.
+    // HandleSize (a length on a 96-dpi screen) at the form's density, or the client thickness
+    // when 0, kept below the track length.
     int EffectiveHandleSize() const;
     TRect HandleRect() const override;
 

@@ -118,7 +118,7 @@ def main():
     put("input_script", "every-verb",
         "wait 200; click RGBPanel 40 60 | drag Image 1,2 3,4 -5,6; key - escape ;key cmbMode down| "
         "shot a.bmp; check-preview Image 0 47; check-panel RGBPanel 47 100; mark-display; "
-        "check-strokes Image; check-display 5000")
+        "check-strokes Image; check-display 5000; windows a.txt; dpi-change 144; windows b.txt a.txt ImgView")
     put("input_script", "line-dialog",
         "shot line_dialog.bmp | check-panel RGBPanel 0 0 | drag barOpacity 86,5 46,5 | click RGBPanel 40 60 |"
         " drag Image 200,230 230,240 260,260 250,270 | click Button1 48 10")

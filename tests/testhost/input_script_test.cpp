@@ -32,11 +32,29 @@ TEST(InputScript, ParsesEveryCommandWithEitherSeparator)
     EXPECT_EQ(c[9].Target, "Image");
 }
 
+TEST(InputScript, WindowListsTakeAFileABaseAndWindowsOfTheirOwnSize)
+{
+    std::vector<InputCommand> c;
+    std::string error;
+    ASSERT_TRUE(ParseInputScript("windows a.txt | dpi-change 144 | windows b.txt a.txt ImgView Image", c, error))
+        << error;
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_EQ(c[0].Verb, "windows");
+    EXPECT_EQ(c[0].Text, "a.txt");
+    EXPECT_TRUE(c[0].Names.empty());
+    EXPECT_EQ(c[1].Numbers, (std::vector<int>{144}));
+    EXPECT_EQ(c[2].Text, "b.txt");
+    EXPECT_EQ(c[2].Names, (std::vector<std::string>{"a.txt", "ImgView", "Image"}));
+    // The target stays empty: the file names are no windows to look up.
+    EXPECT_EQ(c[2].Target, "");
+}
+
 TEST(InputScript, RefusesMalformedCommands)
 {
     for (const char* bad : {"jump 1", "click Image 4", "click Image a 4", "drag Image 1,2", "drag Image 1,2 3",
                             "key - space", "wait -1", "shot", "wait 20000", "check-strokes",
-                            "check-strokes Image 3", "mark-display 1", "check-display", "check-display -1"}) {
+                            "check-strokes Image 3", "mark-display 1", "check-display", "check-display -1",
+                            "windows", "dpi-change", "dpi-change 20", "dpi-change 144 2", "dpi-change high"}) {
         std::vector<InputCommand> c;
         std::string error;
         EXPECT_FALSE(ParseInputScript(bad, c, error)) << bad;

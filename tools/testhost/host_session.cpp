@@ -3,6 +3,9 @@
 #include "pixel_map.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstring>
 #include <new>
 
@@ -269,6 +272,56 @@ OSErr VP_CDECL HostSession::AdvanceState() {
     OSErr e = Current->Serve();
     if (e != noErr) ++Current->Counters.AdvanceErrors;
     return e;
+}
+
+namespace {
+
+struct DisplayHold {
+    std::mutex M;
+    std::condition_variable Changed;
+    bool Armed = false, Reached = false, Released = false;
+};
+
+DisplayHold& Hold() {
+    static DisplayHold hold;
+    return hold;
+}
+
+}  // namespace
+
+void HoldIfArmed() {
+    DisplayHold& h = Hold();
+    std::unique_lock<std::mutex> lock(h.M);
+    if (!h.Armed || h.Reached) return;
+    h.Reached = true;
+    h.Changed.notify_all();
+    h.Changed.wait_for(lock, std::chrono::seconds(10), [&h] { return h.Released; });
+    h.Armed = false;
+}
+
+void ArmDisplayHold() {
+    std::lock_guard<std::mutex> lock(Hold().M);
+    Hold().Armed = true;
+    Hold().Reached = false;
+    Hold().Released = false;
+}
+
+bool DisplayHoldArmed() {
+    std::lock_guard<std::mutex> lock(Hold().M);
+    return Hold().Armed;
+}
+
+bool WaitDisplayHeld(int Ms) {
+    DisplayHold& h = Hold();
+    std::unique_lock<std::mutex> lock(h.M);
+    return h.Changed.wait_for(lock, std::chrono::milliseconds(Ms), [&h] { return h.Reached; });
+}
+
+void ReleaseDisplayHold() {
+    std::lock_guard<std::mutex> lock(Hold().M);
+    Hold().Released = true;
+    Hold().Armed = false;
+    Hold().Changed.notify_all();
 }
 
 OSErr VP_CDECL HostSession::DisplayPixels(const PSPixelMap* Source, const VRect* SrcRect,

@@ -53,6 +53,17 @@ struct DisplayTally {
 };
 DisplayTally& ProcessDisplayTally();
 
+// Holds a dialog that closes on its first paint (the transfer dialog) for a watching thread:
+// once armed, the dialog's thread waits in HoldIfArmed (ten seconds at most) until the
+// watcher releases it. Armed, Wait, Release: the watcher's side.
+void ArmDisplayHold();
+bool DisplayHoldArmed();
+void HoldIfArmed();
+// Waits up to Ms milliseconds for the dialog to be held; true once it is.
+bool WaitDisplayHeld(int Ms);
+// Lets the held thread go on and disarms the hold.
+void ReleaseDisplayHold();
+
 class HostSession {
 public:
     HostSession(HostImage Image, std::optional<std::vector<std::uint8_t>> Mask, HostOptions Options);

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "host_session.h"
+#include "window_list.h"
 #endif
 
 namespace {
@@ -107,6 +108,14 @@ bool ParseInputScript(const std::string& Script, std::vector<InputCommand>& Out,
         } else if (c.Verb == "shot") {
             ok = w.size() == 2;
             if (ok) c.Text = w[1];
+        } else if (c.Verb == "dpi-change") {
+            ok = numbers(1, 1) && c.Numbers[0] >= 48 && c.Numbers[0] <= 960;
+        } else if (c.Verb == "windows") {
+            ok = w.size() >= 2;
+            if (ok) {
+                c.Text = w[1];
+                c.Names.assign(w.begin() + 2, w.end());
+            }
         } else {
             ok = false;
         }
@@ -465,6 +474,118 @@ long ShotPixel(Dialog& D, HWND W, int X, int Y) {
     return (long(s[0]) << 16) | (long(s[1]) << 8) | s[2];
 }
 
+// The density calls of user32, looked up as the module looks them up.
+template <class F>
+F User32(const char* Name) {
+    HMODULE user = GetModuleHandleA("user32.dll");
+    return user ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(user, Name))) : nullptr;
+}
+
+void PerMonitorThread() {
+    using SetContext = HANDLE(WINAPI*)(HANDLE);
+    if (auto set = User32<SetContext>("SetThreadDpiAwarenessContext"))
+        if (!set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)));
+}
+
+std::string WindowName(HWND W) {
+    const ATOM a = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropA(W, "VesperName")));
+    char name[128] = {};
+    return a && GlobalGetAtomNameA(a, name, sizeof name) ? name : "";
+}
+
+const char* KindName(HWND W) {
+    static const char* const kinds[] = {"form", "panel", "label", "button", "checkbox", "combobox", "custom"};
+    const auto k = reinterpret_cast<ULONG_PTR>(GetPropA(W, "VesperKind"));
+    return k >= 1 && k <= 7 ? kinds[k - 1] : "other";
+}
+
+struct Lister {
+    WindowList List;
+    std::map<HWND, std::string> Names;
+    std::map<HWND, int> Unnamed;
+    HDC Dc = nullptr;
+};
+
+BOOL CALLBACK ListOne(HWND W, LPARAM Into) {
+    auto* l = reinterpret_cast<Lister*>(Into);
+    HWND parent = GetParent(W);
+    ListedWindow w;
+    w.Parent = l->Names.count(parent) ? l->Names[parent] : "?";
+    w.Name = WindowName(W);
+    if (w.Name.empty()) w.Name = w.Parent + "#" + std::to_string(l->Unnamed[parent]++);
+    l->Names[W] = w.Name;
+    w.Class = KindName(W);
+    RECT r{};
+    GetWindowRect(W, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    w.Left = r.left;
+    w.Top = r.top;
+    w.Right = r.right;
+    w.Bottom = r.bottom;
+    // The window's text without a message to its (possibly held) thread.
+    using InternalText = int(WINAPI*)(HWND, LPWSTR, int);
+    wchar_t text[256] = {};
+    if (auto get = User32<InternalText>("InternalGetWindowText")) get(W, text, 255);
+    char narrow[512] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+    if (std::string(w.Class) != "combobox") w.Text = narrow;
+    if (HFONT f = static_cast<HFONT>(GetPropA(W, "VesperFont"))) {
+        LOGFONTA lf{};
+        if (GetObjectA(f, sizeof lf, &lf)) w.FontHeight = lf.lfHeight;
+        HGDIOBJ old = SelectObject(l->Dc, f);
+        SIZE ext{};
+        if (!w.Text.empty() && GetTextExtentPoint32A(l->Dc, w.Text.c_str(), static_cast<int>(w.Text.size()), &ext)) {
+            w.TextWidth = ext.cx;
+            w.TextHeight = ext.cy;
+        }
+        SelectObject(l->Dc, old);
+    }
+    l->List.Windows.push_back(std::move(w));
+    return TRUE;
+}
+
+WindowList ListWindows(HWND Dialog, int ToldDpi) {
+    Lister l;
+    l.List.Dialog = WindowName(Dialog).empty() ? "dialog" : WindowName(Dialog);
+    l.Names[Dialog] = l.List.Dialog;
+    using ForWindow = UINT(WINAPI*)(HWND);
+    using MetricsForDpi = int(WINAPI*)(int, UINT);
+    auto forWindow = User32<ForWindow>("GetDpiForWindow");
+    auto metrics = User32<MetricsForDpi>("GetSystemMetricsForDpi");
+    HDC screen = GetDC(nullptr);
+    l.List.Dpi = forWindow ? static_cast<int>(forWindow(Dialog)) : GetDeviceCaps(screen, LOGPIXELSY);
+    // A dialog told of another monitor's density is judged at that density.
+    if (ToldDpi) l.List.Dpi = ToldDpi;
+    l.List.ScrollBar = metrics ? metrics(SM_CYHSCROLL, static_cast<UINT>(l.List.Dpi)) : GetSystemMetrics(SM_CYHSCROLL);
+    RECT c{};
+    GetClientRect(Dialog, &c);
+    l.List.ClientWidth = c.right;
+    l.List.ClientHeight = c.bottom;
+    l.Dc = CreateCompatibleDC(screen);
+    // Parents come before their children in this enumeration.
+    EnumChildWindows(Dialog, ListOne, reinterpret_cast<LPARAM>(&l));
+    DeleteDC(l.Dc);
+    ReleaseDC(nullptr, screen);
+    return l.List;
+}
+
+// The density a window is laid out at now, before any dpi-change.
+int WindowDpi(HWND W) {
+    using ForWindow = UINT(WINAPI*)(HWND);
+    if (auto forWindow = User32<ForWindow>("GetDpiForWindow"))
+        if (UINT dpi = forWindow(W)) return static_cast<int>(dpi);
+    return 96;
+}
+
+bool ReadTextFile(const std::string& Path, std::string& Text) {
+    FILE* f = std::fopen(Path.c_str(), "rb");
+    if (!f) return false;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) Text.append(buf, n);
+    std::fclose(f);
+    return true;
+}
+
 UINT KeyCode(const std::string& k) {
     if (k == "escape") return VK_ESCAPE;
     if (k == "enter") return VK_RETURN;
@@ -474,6 +595,33 @@ UINT KeyCode(const std::string& k) {
 
 }  // namespace
 
+namespace {
+HHOOK PaintHook = nullptr;
+
+LRESULT CALLBACK HoldAtFirstPaint(int Code, WPARAM W, LPARAM L) {
+    if (Code == HC_ACTION && W == PM_REMOVE && DisplayHoldArmed()) {
+        const MSG* m = reinterpret_cast<const MSG*>(L);
+        char cls[64] = {};
+        if (m->message == WM_PAINT && GetClassNameA(m->hwnd, cls, sizeof cls) && std::string(cls) == "VesperForm" &&
+            GetWindow(m->hwnd, GW_CHILD)) {
+            // The form and every control on it paint now, then the thread waits.
+            RedrawWindow(m->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            HoldIfArmed();
+        }
+    }
+    return CallNextHookEx(PaintHook, Code, W, L);
+}
+}  // namespace
+
+FirstPaintHold::FirstPaintHold() {
+    PaintHook = SetWindowsHookExA(WH_GETMESSAGE, HoldAtFirstPaint, nullptr, GetCurrentThreadId());
+}
+
+FirstPaintHold::~FirstPaintHold() {
+    if (PaintHook) UnhookWindowsHookEx(PaintHook);
+    PaintHook = nullptr;
+}
+
 ScriptOutcome RunInputScript(const std::vector<InputCommand>& Script, unsigned long Thread,
                              const HostImage& Original, int& Failures) {
     ScriptOutcome outcome;
@@ -481,10 +629,16 @@ ScriptOutcome RunInputScript(const std::vector<InputCommand>& Script, unsigned l
     // Every drag by the component it was made on.
     std::map<std::string, std::vector<Stroke>> dragged;
     long long markCalls = 0, markPixels = 0;
+    int toldDpi = 0;
     auto fail = [&Failures](const std::string& what) {
         ++Failures;
         std::printf("FAIL: %s\n", what.c_str());
     };
+    PerMonitorThread();
+    // The hold ends with the script, however the script ends.
+    struct Releaser {
+        ~Releaser() { ReleaseDisplayHold(); }
+    } releaser;
     Dialog d;
     d.Thread = Thread;
     for (int i = 0; i < 200 && !d.Window; ++i) {
@@ -495,6 +649,7 @@ ScriptOutcome RunInputScript(const std::vector<InputCommand>& Script, unsigned l
         fail("input: no dialog appeared");
         return outcome;
     }
+    if (DisplayHoldArmed() && !WaitDisplayHeld(10000)) fail("input: the dialog never showed its preview");
     Pause(300);  // the dialog paints itself first
     HostImage original = Original;
     for (const InputCommand& c : Script) {
@@ -548,6 +703,42 @@ ScriptOutcome RunInputScript(const std::vector<InputCommand>& Script, unsigned l
             Pause(500);
             if (TakeShot(d, c.Text)) std::printf("input: shot %s, %d x %d\n", c.Text.c_str(), d.Shot.Width, d.Shot.Height);
             else fail("input: no screenshot");
+        } else if (c.Verb == "dpi-change") {
+            // What the system sends when the window reaches a monitor of density DPI: the
+            // client area scaled, in the frame the window has (Wine keeps drawing the frame
+            // of the screen's density).
+            toldDpi = c.Numbers[0];
+            RECT w{}, cr{};
+            GetWindowRect(d.Window, &w);
+            GetClientRect(d.Window, &cr);
+            const int from = WindowDpi(d.Window);
+            const int frameW = (w.right - w.left) - cr.right, frameH = (w.bottom - w.top) - cr.bottom;
+            RECT suggested{w.left, w.top, w.left + MulDiv(cr.right, toldDpi, from) + frameW,
+                           w.top + MulDiv(cr.bottom, toldDpi, from) + frameH};
+            SendMessageA(d.Window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(toldDpi, toldDpi),
+                         reinterpret_cast<LPARAM>(&suggested));
+            std::printf("input: told of a %d-dpi monitor, suggested %ld x %ld\n", toldDpi, suggested.right - suggested.left,
+                        suggested.bottom - suggested.top);
+        } else if (c.Verb == "windows") {
+            const WindowList list = ListWindows(d.Window, toldDpi);
+            const std::string text = FormatWindowList(list);
+            std::printf("input: windows of %s at %d dpi\n%s", list.Dialog.c_str(), list.Dpi, text.c_str());
+            FILE* f = std::fopen(c.Text.c_str(), "wb");
+            if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size()) fail("input: cannot write " + c.Text);
+            if (f) std::fclose(f);
+            if (!c.Names.empty()) {
+                std::string baseText, error;
+                WindowList base;
+                if (!ReadTextFile(c.Names[0], baseText) || !ParseWindowList(baseText, base, error)) {
+                    fail("input: no 96-dpi list in " + c.Names[0] + " " + error);
+                } else {
+                    std::vector<std::string> report;
+                    const bool ok = CheckScaledLayout(base, list, {c.Names.begin() + 1, c.Names.end()}, report);
+                    for (const std::string& line : report)
+                        if (ok) std::printf("input: layout at %d dpi: %s\n", list.Dpi, line.c_str());
+                        else fail("input: layout at " + std::to_string(list.Dpi) + " dpi: " + line);
+                }
+            }
         } else if (c.Verb == "mark-display") {
             markCalls = ProcessDisplayTally().Calls;
             markPixels = ProcessDisplayTally().Pixels;

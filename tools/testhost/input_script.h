@@ -17,6 +17,13 @@
 //                                drawing reference puts it (scale 1, centred), and each stroke
 //                                where a plain line lies; judged after the run with the pen
 //                                and smoothing the run saved
+//   windows FILE [BASE [OWN...]] lists every window of the dialog (window_list.h) into FILE;
+//                                with BASE, a list made at 96 dpi, checks the layout against
+//                                it (the windows named OWN keep their own size)
+//   dpi-change DPI               sends the dialog what the system sends when its window
+//                                reaches a monitor of density DPI (WM_DPICHANGED, with the
+//                                client area scaled in the window's frame); later windows
+//                                commands judge the dialog at DPI
 //   mark-display                 starts counting displayPixels calls and the pixels they show
 //   check-display MAX            since the mark the module showed something through
 //                                displayPixels, and at most MAX pixels (place it after a shot,
@@ -34,6 +41,7 @@ struct InputCommand {
     std::string Verb, Target;
     std::vector<int> Numbers;  // coordinates and other numbers, in order
     std::string Text;          // file or key name
+    std::vector<std::string> Names;  // windows: the base list, then the windows of own size
 };
 
 // Splits and checks a script; false with Error naming the bad command.
@@ -97,8 +105,19 @@ struct ScriptOutcome {
     std::vector<StrokeCheck> StrokeChecks;
 };
 // Runs a script against the dialog that thread Thread opens: waits (up to ten seconds) for
-// the dialog, then posts the input. Prints each step and "FAIL: ..." for every failed
+// the dialog (and, with the display hold armed, for its first paint to be held), then posts
+// the input; the hold is released when the script ends. The script's thread reads and posts
+// coordinates in device pixels, as the dialog's per-monitor aware thread does. Prints each step and "FAIL: ..." for every failed
 // check.
+// While it lives, the dialog's first paint on this thread draws the whole dialog at once and
+// then waits while the display hold is armed (--hold-first-paint).
+class FirstPaintHold {
+public:
+    FirstPaintHold();
+    ~FirstPaintHold();
+    FirstPaintHold(const FirstPaintHold&) = delete;
+    FirstPaintHold& operator=(const FirstPaintHold&) = delete;
+};
 ScriptOutcome RunInputScript(const std::vector<InputCommand>& Script, unsigned long Thread,
                              const HostImage& Original, int& Failures);
 #endif

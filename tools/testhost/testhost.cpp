@@ -48,6 +48,9 @@ struct Args {
     int Width = 64, Height = 48;
     bool About = false, Grey = false, PressEnter = false, Selection = false;
     std::optional<HostMode> Mode;
+    // The dialog's first paint of each run draws it whole, then waits for the input script
+    // (a dialog that closes on its first paint stays for it).
+    bool HoldFirstPaint = false;
     HostOptions Host;
     HandoffScenario Handoff;
     std::optional<int> ExpectResult;
@@ -151,7 +154,7 @@ void Usage() {
         "                [--no-output-buffer]\n"
         "                [--about] [--press-enter]\n"
         "                [--expect-result R] [--expect-empty-rects] [--expect-reuse]\n"
-        "                [--expect-untouched-about] [--input SCRIPT]... [--expect-drawing]\n"
+        "                [--expect-untouched-about] [--input SCRIPT]... [--hold-first-paint] [--expect-drawing]\n"
         "                [--expect-unchanged] [--expect-pen-from-panel X,Y] [--expect-no-dialog]\n"
         "       MODE: rgb grey grey-alpha duotone cmyk lab lab-alpha multichannel bitmap indexed hsl hsb");
     std::puts(HandoffScenario::Usage());
@@ -203,6 +206,7 @@ bool Parse(int argc, char** argv, Args& a) {
         }
         else if (k == "--selection") a.Selection = true;
         else if (k == "--press-enter") a.PressEnter = true;
+        else if (k == "--hold-first-paint") a.HoldFirstPaint = true;
         else if (k == "--expect-result") { ok = number(n, -32768, 32767); a.ExpectResult = n; }
         else if (k == "--expect-empty-rects") a.ExpectEmptyRects = true;
         else if (k == "--expect-reuse") a.ExpectReuse = true;
@@ -441,9 +445,15 @@ int Main(int argc, char** argv) {
             if (!a.Input.empty()) {
                 const auto& script = a.Input[std::min<std::size_t>(run, a.Input.size()) - 1];
                 const DWORD thread = GetCurrentThreadId();
+                if (a.HoldFirstPaint) ArmDisplayHold();
                 input = std::thread([&, thread] { drawn = RunInputScript(script, thread, original, failures); });
             }
-            CallOutcome o = session.Run(entry);
+            CallOutcome o;
+            {
+                std::optional<FirstPaintHold> hold;
+                if (a.HoldFirstPaint) hold.emplace();
+                o = session.Run(entry);
+            }
             if (input.joinable()) input.join();
             if (o.Result == noErr) strokes.insert(strokes.end(), drawn.Strokes.begin(), drawn.Strokes.end());
 #else

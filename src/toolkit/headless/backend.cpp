@@ -8,6 +8,7 @@
 
 #include "base/headless/dib_accounting.h"
 #include "toolkit/application.h"
+#include "toolkit/dpi.h"
 #include "toolkit/forms.h"
 #include "toolkit/headless/canvas.h"
 #include "toolkit/headless/headless.h"
@@ -69,6 +70,9 @@ struct TState {
     };
     std::vector<TTimerSlot> Timers;
     int ScreenW = 1280, ScreenH = 1024, Depth = 32, HorzScrollBar = 17;
+    int Dpi = 96;
+    headless::TDpiAwarenessSupport AwarenessSupport = headless::TDpiAwarenessSupport::PerMonitorV2;
+    std::intptr_t Awareness = headless::DpiContextUnaware;
     std::vector<headless::TMessageBoxCall> Boxes;
     int BoxAnswer = MsgBoxResultOk;
     std::vector<headless::TShellOpenCall> Shell;
@@ -112,6 +116,8 @@ public:
         w.erase(std::remove(w.begin(), w.end(), this), w.end());
     }
     void* Handle() const override { return const_cast<THeadlessWindow*>(this); }
+    // The density of the monitor the window shows on (forms).
+    int MonitorDpi = S().Dpi;
     void BoundsChanged() override { SystemInvalidate(); }
     void VisibleChanged() override
     {
@@ -151,14 +157,21 @@ public:
     void SetFocus() override {}
     TRect NonClientInsets() const override
     {
+        // The system draws the frame at the density the window is laid out for.
+        return FrameInsets(FStyle, Control.Dpi());
+    }
+    // A frame of 4 pixels (sizeable), 3 (dialog) or 1 (border) and an 18-pixel caption at 96 dpi.
+    static TRect FrameInsets(std::uint32_t Style, int Dpi)
+    {
         int frame = 0;
-        if (FStyle & WS_STYLE_THICKFRAME)
+        if (Style & WS_STYLE_THICKFRAME)
             frame = 4;
-        else if ((FStyle & WS_STYLE_DLGFRAME) || (FStyle & DS_STYLE_MODALFRAME))
+        else if ((Style & WS_STYLE_DLGFRAME) || (Style & DS_STYLE_MODALFRAME))
             frame = 3;
-        else if (FStyle & WS_STYLE_BORDER)
+        else if (Style & WS_STYLE_BORDER)
             frame = 1;
-        int caption = (FStyle & WS_STYLE_CAPTION) == WS_STYLE_CAPTION ? 18 : 0;
+        frame = ScaleForDpi(frame, Dpi);
+        int caption = (Style & WS_STYLE_CAPTION) == WS_STYLE_CAPTION ? ScaleForDpi(18, Dpi) : 0;
         return TRect{frame, frame + caption, frame, frame};
     }
 
@@ -628,6 +641,35 @@ int ScreenHeight() { return S().ScreenH; }
 int ScreenDepth() { return S().Depth; }
 int HorzScrollBarHeight() { return S().HorzScrollBar; }
 
+int FormDpi(TForm& Form)
+{
+    return Form.HandleAllocated() ? static_cast<THeadlessWindow&>(Form.WindowImpl()).MonitorDpi : S().Dpi;
+}
+
+TRect FrameInsetsForDpi(TForm& Form, int Dpi)
+{
+    std::uint32_t style = Form.HandleAllocated() ? Form.WindowImpl().Style()
+                                                 : WS_STYLE_POPUP | Form.BorderStyleBits();
+    return THeadlessWindow::FrameInsets(style, Dpi);
+}
+
+// The scroll bar height set for the test is the 96-dpi one.
+int HorzScrollBarHeightForDpi(int Dpi) { return ScaleForDpi(S().HorzScrollBar, Dpi); }
+
+bool EnterPerMonitorDpiAwareness(std::intptr_t& Previous)
+{
+    TState& s = S();
+    if (s.AwarenessSupport == headless::TDpiAwarenessSupport::None)
+        return false;
+    Previous = s.Awareness;
+    s.Awareness = s.AwarenessSupport == headless::TDpiAwarenessSupport::PerMonitorV2
+                      ? headless::DpiContextPerMonitorV2
+                      : headless::DpiContextPerMonitor;
+    return true;
+}
+
+void RestoreDpiAwareness(std::intptr_t Previous) { S().Awareness = Previous; }
+
 TSize TextExtent(const TFont& Font, const std::string& Text)
 {
     // Fixed pitch: half the character height per character, the height plus 2 per line.
@@ -788,6 +830,9 @@ void Reset()
     s.ScreenH = 1024;
     s.Depth = 32;
     s.HorzScrollBar = 17;
+    s.Dpi = 96;
+    s.AwarenessSupport = TDpiAwarenessSupport::PerMonitorV2;
+    s.Awareness = DpiContextUnaware;
     s.Boxes.clear();
     s.BoxAnswer = MsgBoxResultOk;
     s.Shell.clear();
@@ -901,6 +946,19 @@ TRect LastPaintArea(const TWinControl* C)
 }
 void SetCursorPos(TPoint Screen) { S().CursorScreen = Screen; }
 void SetHorzScrollBarHeight(int Pixels) { S().HorzScrollBar = Pixels; }
+void SetScreenDpi(int Dpi) { S().Dpi = Dpi; }
+int ScreenDpi() { return S().Dpi; }
+void PostDpiChange(TForm* Form, int Dpi, TRect Suggested)
+{
+    PostCall([Form, Dpi, Suggested] {
+        if (Form->HandleAllocated())
+            static_cast<THeadlessWindow&>(Form->WindowImpl()).MonitorDpi = Dpi;
+        Form->DpiChangedByPlatform(Dpi, Suggested);
+    });
+}
+void SetDpiAwarenessSupport(TDpiAwarenessSupport Support) { S().AwarenessSupport = Support; }
+std::intptr_t ThreadDpiAwareness() { return S().Awareness; }
+void SetThreadDpiAwareness(std::intptr_t Context) { S().Awareness = Context; }
 
 void SetScreenSize(int W, int H)
 {

@@ -74,6 +74,22 @@ void SetScreenSize(int Width, int Height);
 void SetScreenDepth(int Depth);
 // The system's horizontal scroll bar height (17 after Reset).
 void SetHorzScrollBarHeight(int Pixels);
+// The screen's density (96 after Reset): forms loaded or windows created later lay out at it.
+void SetScreenDpi(int Dpi);
+int ScreenDpi();
+// The platform's notice that Form's window went to a monitor of density Dpi, with the window
+// bounds it suggests (screen coordinates), delivered in script order.
+void PostDpiChange(TForm* Form, int Dpi, TRect Suggested);
+// The thread's DPI awareness switch, with the platform's context values. What the platform
+// accepts: nothing (no such call), per-monitor only (as Wine 8), or per-monitor version 2
+// too (the default after Reset). The thread starts unaware.
+enum class TDpiAwarenessSupport { None, PerMonitor, PerMonitorV2 };
+constexpr std::intptr_t DpiContextUnaware = -1, DpiContextSystemAware = -2, DpiContextPerMonitor = -3,
+                        DpiContextPerMonitorV2 = -4;
+void SetDpiAwarenessSupport(TDpiAwarenessSupport Support);
+std::intptr_t ThreadDpiAwareness();
+// What the host set before calling the module.
+void SetThreadDpiAwareness(std::intptr_t Context);
 // Moves the pointer without a mouse event (mouse events move it to where they happen).
 void SetCursorPos(TPoint Screen);
 // The form whose modal loop runs now (innermost), null outside any.

@@ -32,6 +32,10 @@ const char* const WindowProp = "VesperWindow";
 // The component's name as a global atom, so that test programs can find a control's window
 // from outside the module (GlobalGetAtomNameA).
 const char* const NameProp = "VesperName";
+// For the same programs: the font the control's text is drawn in (HFONT) and its kind
+// (TWindowKind + 1), read without a message to the control's thread.
+const char* const FontProp = "VesperFont";
+const char* const KindProp = "VesperKind";
 // Extra height of a drop-down list's window: the list that opens below the edit part.
 constexpr int DropDownHeight = 200;
 
@@ -205,6 +209,8 @@ public:
         }
         if (!C.Enabled())
             EnableWindow(FHwnd, FALSE);
+        SetPropA(FHwnd, KindProp, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(C.WindowKind()) + 1));
+        SetPropA(FHwnd, FontProp, static_cast<HANDLE>(win32::FontHandle(C.Font())));
         if (!C.Name().empty())
             if (ATOM a = GlobalAddAtomA(C.Name().c_str())) {
                 FNameAtom = a;
@@ -232,6 +238,8 @@ public:
             FOldProc = nullptr;
         }
         RemovePropA(FHwnd, WindowProp);
+        RemovePropA(FHwnd, KindProp);
+        RemovePropA(FHwnd, FontProp);
         if (FNameAtom) {
             RemovePropA(FHwnd, NameProp);
             GlobalDeleteAtom(FNameAtom);
@@ -280,6 +288,8 @@ public:
     }
     void StateChanged() override
     {
+        if (FHwnd)
+            SetPropA(FHwnd, FontProp, static_cast<HANDLE>(win32::FontHandle(Control.Font())));
         if (FCombo)
             SyncCombo();
         Invalidate();
@@ -686,6 +696,25 @@ LRESULT TWin32Window::Message(UINT M, WPARAM W, LPARAM L)
             }
         }
         break;
+    case 0x02E0: // WM_DPICHANGED
+        // Another monitor's density: lay out anew for it, in the rectangle the system suggests.
+        if (FForm && L) {
+            const RECT* r = reinterpret_cast<const RECT*>(L);
+            FPlacing = true;
+            try {
+                static_cast<TForm&>(Control).DpiChangedByPlatform(HIWORD(W), TRect{r->left, r->top, r->right, r->bottom});
+            } catch (...) {
+                FPlacing = false;
+                throw;
+            }
+            FPlacing = false;
+            Place();
+            return 0;
+        }
+        break;
+    case WM_GETFONT:
+        // The font the toolkit draws the control's text with, for tools that measure it.
+        return reinterpret_cast<LRESULT>(win32::FontHandle(Control.Font()));
     case WM_CAPTURECHANGED:
         FImplicitCapture = false;
         if (B().Capture == &Control && reinterpret_cast<HWND>(L) != h)
@@ -1044,6 +1073,102 @@ void StartFormSizing(TForm& Form, int HitTest)
 int ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
 int ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
 int HorzScrollBarHeight() { return GetSystemMetrics(SM_CYHSCROLL); }
+
+namespace {
+
+// The density calls, looked up at run time: systems before them (and Wine in part) lack some.
+struct TDpiCalls {
+    using TSetContext = HANDLE(WINAPI*)(HANDLE);
+    using TForWindow = UINT(WINAPI*)(HWND);
+    using TMetricsForDpi = int(WINAPI*)(int, UINT);
+    using TAdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    TSetContext SetThreadContext = nullptr;
+    TForWindow DpiForWindow = nullptr;
+    TMetricsForDpi MetricsForDpi = nullptr;
+    TAdjustForDpi AdjustForDpi = nullptr;
+    TDpiCalls()
+    {
+        HMODULE user = GetModuleHandleA("user32.dll");
+        if (!user)
+            return;
+        SetThreadContext = reinterpret_cast<TSetContext>(
+            reinterpret_cast<void*>(GetProcAddress(user, "SetThreadDpiAwarenessContext")));
+        DpiForWindow = reinterpret_cast<TForWindow>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+        MetricsForDpi = reinterpret_cast<TMetricsForDpi>(
+            reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
+        AdjustForDpi = reinterpret_cast<TAdjustForDpi>(
+            reinterpret_cast<void*>(GetProcAddress(user, "AdjustWindowRectExForDpi")));
+    }
+};
+
+const TDpiCalls& DpiCalls()
+{
+    static const TDpiCalls calls;
+    return calls;
+}
+
+int ScreenLogPixels()
+{
+    HDC dc = GetDC(nullptr);
+    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+    if (dc)
+        ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : 96;
+}
+
+} // namespace
+
+int FormDpi(TForm& Form)
+{
+    if (Form.HandleAllocated() && DpiCalls().DpiForWindow)
+        if (UINT dpi = DpiCalls().DpiForWindow(static_cast<HWND>(Form.Handle())))
+            return static_cast<int>(dpi);
+    return ScreenLogPixels();
+}
+
+TRect FrameInsetsForDpi(TForm& Form, int Dpi)
+{
+    DWORD style, ex;
+    if (Form.HandleAllocated()) {
+        HWND h = static_cast<HWND>(Form.Handle());
+        style = static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE));
+        ex = static_cast<DWORD>(GetWindowLongA(h, GWL_EXSTYLE));
+    } else {
+        style = WS_POPUP | WS_CLIPCHILDREN | Form.BorderStyleBits();
+        ex = (style & DS_STYLE_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0;
+    }
+    RECT a{0, 0, 0, 0};
+    if (!DpiCalls().AdjustForDpi || !DpiCalls().AdjustForDpi(&a, style, FALSE, ex, static_cast<UINT>(Dpi)))
+        AdjustWindowRectEx(&a, style, FALSE, ex);
+    return TRect{-a.left, -a.top, a.right, a.bottom};
+}
+
+int HorzScrollBarHeightForDpi(int Dpi)
+{
+    if (DpiCalls().MetricsForDpi)
+        if (int h = DpiCalls().MetricsForDpi(SM_CYHSCROLL, static_cast<UINT>(Dpi)); h > 0)
+            return h;
+    return MulDiv(GetSystemMetrics(SM_CYHSCROLL), Dpi, ScreenLogPixels());
+}
+
+bool EnterPerMonitorDpiAwareness(std::intptr_t& Previous)
+{
+    if (!DpiCalls().SetThreadContext)
+        return false;
+    // Per-monitor version 2 (-4) where the system takes it, else per-monitor (-3).
+    for (std::intptr_t context : {-4, -3})
+        if (HANDLE old = DpiCalls().SetThreadContext(reinterpret_cast<HANDLE>(context))) {
+            Previous = reinterpret_cast<std::intptr_t>(old);
+            return true;
+        }
+    return false;
+}
+
+void RestoreDpiAwareness(std::intptr_t Previous)
+{
+    if (DpiCalls().SetThreadContext)
+        DpiCalls().SetThreadContext(reinterpret_cast<HANDLE>(Previous));
+}
 
 int ScreenDepth()
 {

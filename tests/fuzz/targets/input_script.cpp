@@ -33,9 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         } else if (c.Verb == "key") {
             FUZZ_EXPECT(c.Text == "escape" || c.Text == "enter" || c.Text == "up" || c.Text == "down",
                         "key " + c.Text);
+        } else if (c.Verb == "dpi-change") {
+            FUZZ_EXPECT(n == 1 && c.Numbers[0] >= 48 && c.Numbers[0] <= 960, "dpi-change without its density");
+        } else if (c.Verb == "windows") {
+            FUZZ_EXPECT(n == 0 && !c.Text.empty() && c.Target.empty(), "windows without its file");
         } else {
             FUZZ_EXPECT(c.Verb == "shot" && !c.Text.empty(), "verb " + c.Verb);
         }
+        if (c.Verb != "windows")
+            FUZZ_EXPECT(c.Names.empty(), c.Verb + " with window names");
         for (int v : c.Numbers)
             FUZZ_EXPECT(v >= -100000 && v <= 100000, "number out of range");
     }
