@@ -11,6 +11,8 @@
 # apt-cache, dpkg-query and apt-get are fakes that serve these files (fakes.sh); dpkg itself
 # compares the versions, as on a real machine.
 set -uo pipefail
+# The switches of a run that started this test (.ci/run allows downgrades) are not its own.
+unset VESPER_ALLOW_DOWNGRADES VESPER_PRETEND_NO_EXEC32 VESPER_PRETEND_NO_WINE32
 here=$(cd "$(dirname "$0")" && pwd)
 fx=$here/fixtures
 work=$(mktemp -d)

@@ -2,6 +2,8 @@
 # Tests of scripts/exec32_probe.sh: the 32-bit program it writes, and how it reads a refusal.
 # How set-up acts on the verdicts is tested in setup_test.sh.
 set -uo pipefail
+# The switches of a run that started this test (.ci/run allows downgrades) are not its own.
+unset VESPER_ALLOW_DOWNGRADES VESPER_PRETEND_NO_EXEC32 VESPER_PRETEND_NO_WINE32
 here=$(cd "$(dirname "$0")" && pwd)
 fx=$here/fixtures
 work=$(mktemp -d)

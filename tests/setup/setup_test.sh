@@ -5,6 +5,8 @@
 # 32-bit probes run through fakes too: by default the machine runs 32-bit programs and wine32
 # starts a Windows program.
 set -uo pipefail
+# The switches of a run that started this test (.ci/run allows downgrades) are not its own.
+unset VESPER_ALLOW_DOWNGRADES VESPER_PRETEND_NO_EXEC32 VESPER_PRETEND_NO_WINE32
 here=$(cd "$(dirname "$0")" && pwd)
 fx=$here/fixtures
 work=$(mktemp -d)
