@@ -5,6 +5,7 @@
 #                                 is its own second step, inside the virtual display)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$root/scripts/wine_loaders.sh"
 build="$root/build/win64"
 if [ ! -f "$build/tools/testhost/testhost.exe" ]; then
   cmake --preset win64 >/dev/null
@@ -18,10 +19,10 @@ shoot() {
   local dpi="$1"
   # The card lies in the middle of the line dialog's preview; a stroke across it.
   local ox=$(( ((443 * dpi + 48) / 96 - 64) / 2 )) oy=$(( ((486 * dpi + 48) / 96 - 48) / 2 ))
-  "$root/tools/testhost/wine_at_dpi.sh" "$build" "$dpi" wine "$build/tools/testhost/testhost.exe" \
+  "$root/tools/testhost/wine_at_dpi.sh" "$build" "$dpi" "$WINE64" "$build/tools/testhost/testhost.exe" \
     --module "$module" --entry VesperLine \
     --input "drag Image $((ox + 6)),$((oy + 40)) $((ox + 30)),$((oy + 8)) $((ox + 58)),$((oy + 30)) | shot line_dialog_$dpi.bmp | key - escape"
-  "$root/tools/testhost/wine_at_dpi.sh" "$build" "$dpi" wine "$build/tools/testhost/testhost.exe" \
+  "$root/tools/testhost/wine_at_dpi.sh" "$build" "$dpi" "$WINE64" "$build/tools/testhost/testhost.exe" \
     --module "$module" --hold-first-paint --input "shot transfer_dialog_$dpi.bmp"
 }
 if [ "${1:-}" = "--inside" ]; then

@@ -10,6 +10,9 @@ if [ -z "${VESPER_DPI_SCREEN:-}" ]; then
   export VESPER_DPI_SCREEN=2560x1600
   exec xvfb-run -a -s "-screen 0 ${VESPER_DPI_SCREEN}x24" "$0" "$@"
 fi
+# The prefix's own tools run on the 64-bit loader, never through the `wine` wrapper, which
+# picks a 32-bit loader that some machines refuse.
+source "$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine_loaders.sh"
 dir="$1"
 dpi="$2"
 shift 2
@@ -18,18 +21,18 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
+  "$WINE64" wineboot -i >/dev/null 2>&1 || true
+  "$WINESERVER" -w || true
 fi
 # No window manager on the virtual display: unmanaged windows wait for none.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
+"$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+"$WINE64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+"$WINESERVER" -k 2>/dev/null || true
+"$WINESERVER" -w 2>/dev/null || true
 set +e
 "$@"
 status=$?
 set -e
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
+"$WINESERVER" -k 2>/dev/null || true
+"$WINESERVER" -w 2>/dev/null || true
 exit $status
