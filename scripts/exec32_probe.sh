@@ -76,9 +76,10 @@ probe_wine32() {
     probe_why="32-bit Wine is installed but its loader does not run: $(probe_reason "$out" "$?")"
     return 1
   fi
-  prefix=$dir/wine32-probe-prefix
-  rm -rf "$prefix"
-  mkdir -p "$prefix"
+  # Wine takes only an absolute WINEPREFIX.
+  mkdir -p "$dir/wine32-probe-prefix"
+  prefix=$(cd "$dir/wine32-probe-prefix" && pwd)
+  rm -rf "$prefix" && mkdir -p "$prefix"
   # cmd.exe started by the 32-bit loader is the prefix's 32-bit one.
   out=$(WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
         timeout 300 "$WINE32_LOADER" cmd.exe /c echo vesper-wine32-probe </dev/null 2>&1)

@@ -80,6 +80,8 @@ if [ "$1" = --version ]; then
   [ -z "${FAKE_WINE32_VERSION_OUT:-}" ] || cat "$FAKE_WINE32_VERSION_OUT"
   exit "${FAKE_WINE32_VERSION_RC:-0}"
 fi
+# As Wine does: a relative prefix is refused.
+[[ $WINEPREFIX == /* ]] || { echo "wine: invalid directory $WINEPREFIX in WINEPREFIX: not an absolute path" >&2; exit 1; }
 [ -d "$WINEPREFIX" ] || { echo "fake wine32: no prefix folder" >&2; exit 2; }
 if [ -n "${FAKE_WINE32_RUN_OUT:-}" ]; then cat "$FAKE_WINE32_RUN_OUT"; else echo "${*: -1}"; fi
 exit "${FAKE_WINE32_RUN_RC:-0}"
