@@ -31,6 +31,14 @@ bool HasCpuid()
     return true;
 #endif
 }
+
+// The register state the system saves (XCR0); only asked once the processor reports OSXSAVE.
+unsigned long long SavedState()
+{
+    unsigned lo, hi;
+    __asm__ volatile(".byte 0x0f, 0x01, 0xd0" : "=a"(lo), "=d"(hi) : "c"(0));
+    return (static_cast<unsigned long long>(hi) << 32) | lo;
+}
 #endif
 
 } // namespace
@@ -56,6 +64,16 @@ bool CpuHasFeature(TCpuFeature Feature)
             return false;
         __cpuid(0x80000001u, a, b, c, d);
         return Feature == TCpuFeature::AMD3DNow ? ((d >> 31) & 1) : ((d >> 30) & 1);
+    }
+    case TCpuFeature::AVX512: {
+        // A processor that has the instructions under a system that does not save the wide
+        // registers (SSE, AVX, mask and both upper halves of the register file) cannot use them.
+        if (!((c >> 27) & 1) || (SavedState() & 0xE6) != 0xE6)
+            return false;
+        if (__get_cpuid_max(0, nullptr) < 7)
+            return false;
+        __cpuid_count(7, 0, a, b, c, d);
+        return ((b >> 16) & 1) && ((b >> 30) & 1);
     }
     }
     return false;

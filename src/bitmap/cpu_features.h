@@ -1,7 +1,8 @@
 // Processor identification.
 #pragma once
 
-enum class TCpuFeature { MMX, SSE, SSE2, AMD3DNow, AMD3DNowExt };
+// AVX512: the foundation and byte/word instructions, with the system saving their registers.
+enum class TCpuFeature { MMX, SSE, SSE2, AMD3DNow, AMD3DNowExt, AVX512 };
 
 // True when the processor reports the feature (always false off x86).
 bool CpuHasFeature(TCpuFeature Feature);

@@ -178,7 +178,9 @@ void ConvertRowToRGB(const THostImageKind& Kind, const std::uint8_t* Src, int St
 {
 #if defined(VESPER_X86)
     using TRow = void (*)(const THostImageKind&, const std::uint8_t*, int, std::uint8_t*, int);
-    static const TRow chosen = Sse2TwinOr<TRow>(ConvertRowToRGBPlain, ConvertRowToRGBSse2);
+    static const TRow chosen = CpuHasFeature(TCpuFeature::AVX512)
+                                   ? ConvertRowToRGBAvx512
+                                   : Sse2TwinOr<TRow>(ConvertRowToRGBPlain, ConvertRowToRGBSse2);
     chosen(Kind, Src, Stride, Dst, Columns);
 #else
     ConvertRowToRGBPlain(Kind, Src, Stride, Dst, Columns);
@@ -200,9 +202,4 @@ void ConvertRowToRGBPlain(const THostImageKind& Kind, const std::uint8_t* Src, i
                      : LabRow<false>(Src, Stride, 0, Dst, Columns);
     default: return;
     }
-}
-
-void LabToRGB(std::uint8_t L, std::uint8_t A, std::uint8_t B, std::uint8_t Out[3])
-{
-    LabPixel(LabTables(), L, A, B, Out);
 }

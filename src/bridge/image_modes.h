@@ -40,9 +40,11 @@ void ConvertRowToRGBPlain(const THostImageKind& Kind, const std::uint8_t* Src, i
 #if defined(VESPER_X86)
 void ConvertRowToRGBSse2(const THostImageKind& Kind, const std::uint8_t* Src, int Stride, std::uint8_t* Dst,
                          int Columns);
+// Lab without dummy planes in wide registers, everything else through the SSE2 twin. Its Lab
+// bytes are computed, not looked up, and may differ by one from the other two's; all three stay
+// within one of the exact conversion.
+void ConvertRowToRGBAvx512(const THostImageKind& Kind, const std::uint8_t* Src, int Stride, std::uint8_t* Dst,
+                           int Columns);
 #endif
 void ConvertRowToRGB(const THostImageKind& Kind, const std::uint8_t* Src, int Stride, std::uint8_t* Dst,
                      int Columns);
-
-// One Lab pixel (host bytes) to R, G, B bytes, through the same tables as the rows.
-void LabToRGB(std::uint8_t L, std::uint8_t A, std::uint8_t B, std::uint8_t Out[3]);
