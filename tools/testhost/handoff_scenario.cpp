@@ -20,6 +20,17 @@ const char* const kPlantedBytes = "exchange file of an earlier run";
 const char* const kStartedEditorLifetime = "500";
 constexpr unsigned kReportWaitMs = 20000, kNoStartWaitMs = 2000;
 
+// Whether Path holds exactly the planted bytes. Only that many are read: an earlier large run
+// may have left files of hundreds of megabytes, more than a 32-bit host can hold beside its image.
+bool HoldsPlantedBytes(const std::string& Path)
+{
+    const std::string planted = kPlantedBytes;
+    std::ifstream in(Path, std::ios::binary);
+    std::string head(planted.size() + 1, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    return in.gcount() == static_cast<std::streamsize>(planted.size()) && head.compare(0, planted.size(), planted) == 0;
+}
+
 std::optional<ByteVector> ReadFile(const std::string& Path)
 {
     std::ifstream in(Path, std::ios::binary);
@@ -143,8 +154,7 @@ std::string HandoffScenario::Prepare(const HostImage& Input, const std::optional
             Remove(LocalPath(file) + ".tmp");
             Remove(LocalPath(file) + ".old");
             // Planted before the run already (a file that may not be changed now, say).
-            const auto now = ReadFile(LocalPath(file));
-            if (FPlantFiles && now && std::string(now->begin(), now->end()) == kPlantedBytes)
+            if (FPlantFiles && HoldsPlantedBytes(LocalPath(file)))
                 continue;
             Remove(LocalPath(file));
             if (FPlantFiles && !(std::ofstream(LocalPath(file), std::ios::binary) << kPlantedBytes))
