@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -286,69 +287,33 @@ TEST(ModeRead, MultichannelShowsItsFirstPlaneAsGrey)
     }
 }
 
-// The twin against the portable loops for every kind and layout it speeds up (and one it
-// leaves alone), at every length up to a few registers, with the source ending exactly at the
-// row's last plane (sanitizers see any read past it) and guards around the destination.
-TEST(ModeRows, Sse2TwinMatchesThePortableLoops)
-{
 #if defined(VESPER_X86)
-    const std::uint32_t seed = 0x1AB5C0DEu;
-    std::mt19937 rnd(seed);
-    struct Layout {
-        THostImageKind Kind;
-        int Stride;
-    };
-    const Layout layouts[] = {{{TPlaneConversion::Grey, -1}, 1},       {{TPlaneConversion::Grey, 1}, 2},
-                              {{TPlaneConversion::FirstPlane, -1}, 1}, {{TPlaneConversion::CMYK, -1}, 4},
-                              {{TPlaneConversion::Grey, 1}, 3},        {{TPlaneConversion::Lab, 3}, 4}};
-    int n = 0;
-    for (const Layout& l : layouts)
-        for (int i = 0; i < 400; ++i, ++n) {
-            const int count = i % 70;
-            const int srcOffset = static_cast<int>(rnd() % 16), dstOffset = static_cast<int>(rnd() % 4);
-            const std::size_t used = count ? static_cast<std::size_t>((count - 1) * l.Stride + (l.Stride == 3 ? 2 : l.Stride)) : 0;
-            std::vector<std::uint8_t> src(static_cast<std::size_t>(srcOffset) + used);
-            for (auto& b : src)
-                b = static_cast<std::uint8_t>(rnd());
-            const TColor32 guard = rnd();
-            std::vector<TColor32> a(static_cast<std::size_t>(dstOffset + count + 1), guard), b = a;
-            ConvertRowToRGBPlain(l.Kind, src.data() + srcOffset, l.Stride, reinterpret_cast<std::uint8_t*>(a.data() + dstOffset), count);
-            ConvertRowToRGBSse2(l.Kind, src.data() + srcOffset, l.Stride, reinterpret_cast<std::uint8_t*>(b.data() + dstOffset), count);
-            ASSERT_TRUE(TwinRowAgrees(a, b, guard, TTwinCase{seed, n, count, srcOffset, dstOffset}));
-        }
-#else
-    GTEST_SKIP() << "no SSE2 twin on this processor family";
-#endif
-}
+struct TModeLayout {
+    THostImageKind Kind;
+    int Stride;
+};
+using TModeRowFn = void (*)(const THostImageKind&, const std::uint8_t*, int, std::uint8_t*, int);
 
-// The AVX-512 twin: rows of every length up to a few registers in each layout it takes and
-// one it passes on, the source ending exactly at the row's last plane and guards around the
-// destination. Lab colour bytes may differ from the portable loop's by one (computed, not
-// looked up); the transparency and every other mode are the same bytes.
-TEST(ModeRows, Avx512TwinStaysInItsRowAndWithinOneOfThePortableLoop)
+// Random rows of each layout at every length below MaxCount, converted by the portable loop
+// and by Twin: the source ends exactly at the row's last plane read (its colour or its
+// transparency, sanitizers see any read past it), guards lie around both destinations. Check
+// gets (portable, twin, guard, case, layout) and returns whether to go on.
+template <class TCheck>
+void ForRandomRows(std::uint32_t Seed, std::initializer_list<TModeLayout> Layouts, int PerLayout, int MaxCount,
+                   int MaxSrcOffset, TModeRowFn Twin, TCheck&& Check)
 {
-#if defined(VESPER_X86)
-    if (!CpuHasFeature(TCpuFeature::AVX512))
-        GTEST_SKIP() << "this processor has no AVX-512";
-    const std::uint32_t seed = 0x5EC0DE51u;
-    std::mt19937 rnd(seed);
-    struct Layout {
-        THostImageKind Kind;
-        int Stride;
-    };
-    const Layout layouts[] = {{{TPlaneConversion::Lab, -1}, 3}, {{TPlaneConversion::Lab, 3}, 4},
-                              {{TPlaneConversion::Lab, -1}, 4}, {{TPlaneConversion::Lab, -1}, 5},
-                              {{TPlaneConversion::CMYK, -1}, 4}, {{TPlaneConversion::Grey, 1}, 2}};
+    std::mt19937 rnd(Seed);
     int n = 0;
-    for (const Layout& l : layouts)
-        for (int i = 0; i < 300; ++i, ++n) {
-            const int count = i % 75;
-            const int srcOffset = static_cast<int>(rnd() % 64), dstOffset = static_cast<int>(rnd() % 4);
-            const std::size_t used =
-                count ? static_cast<std::size_t>((count - 1) * l.Stride + (l.Kind.Conversion == TPlaneConversion::Lab
-                                                                                 ? (l.Kind.AlphaPlane < 0 ? 3 : 4)
-                                                                                 : l.Stride))
-                      : 0;
+    for (const TModeLayout& l : Layouts) {
+        const int colour = l.Kind.Conversion == TPlaneConversion::CMYK  ? 4
+                           : l.Kind.Conversion == TPlaneConversion::Lab ? 3
+                                                                        : 1;
+        const int lastPixel = std::max(colour, l.Kind.AlphaPlane + 1);
+        for (int i = 0; i < PerLayout; ++i, ++n) {
+            const int count = i % MaxCount;
+            const int srcOffset = static_cast<int>(rnd() % static_cast<unsigned>(MaxSrcOffset));
+            const int dstOffset = static_cast<int>(rnd() % 4);
+            const std::size_t used = count ? static_cast<std::size_t>((count - 1) * l.Stride + lastPixel) : 0;
             std::vector<std::uint8_t> src(static_cast<std::size_t>(srcOffset) + used);
             for (auto& b : src)
                 b = static_cast<std::uint8_t>(rnd());
@@ -356,24 +321,72 @@ TEST(ModeRows, Avx512TwinStaysInItsRowAndWithinOneOfThePortableLoop)
             std::vector<TColor32> a(static_cast<std::size_t>(dstOffset + count + 1), guard), b = a;
             ConvertRowToRGBPlain(l.Kind, src.data() + srcOffset, l.Stride,
                                  reinterpret_cast<std::uint8_t*>(a.data() + dstOffset), count);
-            ConvertRowToRGBAvx512(l.Kind, src.data() + srcOffset, l.Stride,
-                                  reinterpret_cast<std::uint8_t*>(b.data() + dstOffset), count);
-            const TTwinCase c{seed, n, count, srcOffset, dstOffset};
-            if (l.Kind.Conversion != TPlaneConversion::Lab) {
-                ASSERT_TRUE(TwinRowAgrees(a, b, guard, c));
-                continue;
-            }
-            // Guards exact; each pixel's colour within one, its fourth byte exact.
-            std::vector<TColor32> near = b;
-            for (int x = 0; x < count; ++x) {
-                const std::size_t at = static_cast<std::size_t>(dstOffset + x);
-                for (int k = 0; k < 3; ++k)
-                    ASSERT_LE(std::abs(int(ByteOf(a[at], k)) - int(ByteOf(b[at], k))), 1)
-                        << "case " << n << " pixel " << x << " channel " << k;
-                near[at] = (b[at] & 0xFF000000u) | (a[at] & 0x00FFFFFFu);
-            }
-            ASSERT_TRUE(TwinRowAgrees(a, near, guard, c));
+            Twin(l.Kind, src.data() + srcOffset, l.Stride, reinterpret_cast<std::uint8_t*>(b.data() + dstOffset),
+                 count);
+            if (!Check(a, b, guard, TTwinCase{Seed, n, count, srcOffset, dstOffset}, l))
+                return;
         }
+    }
+}
+#endif
+
+// The SSE2 twin gives the portable loops' bytes for every kind and layout it speeds up (and
+// one it leaves alone), at every length up to a few registers.
+TEST(ModeRows, Sse2TwinMatchesThePortableLoops)
+{
+#if defined(VESPER_X86)
+    ForRandomRows(0x1AB5C0DEu,
+                  {{{TPlaneConversion::Grey, -1}, 1},
+                   {{TPlaneConversion::Grey, 1}, 2},
+                   {{TPlaneConversion::FirstPlane, -1}, 1},
+                   {{TPlaneConversion::CMYK, -1}, 4},
+                   {{TPlaneConversion::Grey, 1}, 3},
+                   {{TPlaneConversion::Lab, 3}, 4}},
+                  400, 70, 16, ConvertRowToRGBSse2,
+                  [](const auto& A, const auto& B, TColor32 Guard, const TTwinCase& C, const TModeLayout&) {
+                      const auto agrees = TwinRowAgrees(A, B, Guard, C);
+                      EXPECT_TRUE(agrees);
+                      return bool(agrees);
+                  });
+#else
+    GTEST_SKIP() << "no SSE2 twin on this processor family";
+#endif
+}
+
+// The AVX-512 twin in each layout it takes and some it passes on, at every length up to a
+// few steps of 32 pixels. Lab colour bytes may differ from the portable loop's by one
+// (computed, not looked up); the transparency, the guards and every other mode are the same.
+TEST(ModeRows, Avx512TwinStaysInItsRowAndWithinOneOfThePortableLoop)
+{
+#if defined(VESPER_X86)
+    if (!CpuHasFeature(TCpuFeature::AVX512))
+        GTEST_SKIP() << "this processor has no AVX-512";
+    ForRandomRows(
+        0x5EC0DE51u,
+        {{{TPlaneConversion::Lab, -1}, 3},
+         {{TPlaneConversion::Lab, 3}, 4},
+         {{TPlaneConversion::Lab, -1}, 4},
+         {{TPlaneConversion::Lab, -1}, 5},
+         {{TPlaneConversion::CMYK, -1}, 4},
+         {{TPlaneConversion::Grey, 1}, 2}},
+        300, 75, 64, ConvertRowToRGBAvx512,
+        [](const auto& A, const auto& B, TColor32 Guard, const TTwinCase& C, const TModeLayout& L) {
+            std::vector<TColor32> near = B;
+            if (L.Kind.Conversion == TPlaneConversion::Lab)
+                for (int x = 0; x < C.Count; ++x) {
+                    const std::size_t at = static_cast<std::size_t>(C.DstOffset + x);
+                    for (int k = 0; k < 3; ++k)
+                        if (std::abs(int(ByteOf(A[at], k)) - int(ByteOf(B[at], k))) > 1) {
+                            ADD_FAILURE() << "case " << C.Case << " pixel " << x << " channel " << k << ": "
+                                          << int(ByteOf(B[at], k)) << " against " << int(ByteOf(A[at], k));
+                            return false;
+                        }
+                    near[at] = (B[at] & 0xFF000000u) | (A[at] & 0x00FFFFFFu);
+                }
+            const auto agrees = TwinRowAgrees(A, near, Guard, C);
+            EXPECT_TRUE(agrees);
+            return bool(agrees);
+        });
 #else
     GTEST_SKIP() << "no AVX-512 twin on this processor family";
 #endif
