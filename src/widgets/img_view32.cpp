@@ -213,15 +213,20 @@ void TPSCustomImgView32::ScaleChanged()
     Invalidate();
 }
 
+void TPSCustomImgView32::RefitBars()
+{
+    if (!FHorzBar)
+        return;
+    LayoutBars();
+    DropCache();
+    SyncRanges();
+    SyncOffsets();
+    Invalidate();
+}
+
 void TPSCustomImgView32::Resize()
 {
-    if (FHorzBar) {
-        LayoutBars();
-        DropCache();
-        SyncRanges();
-        SyncOffsets();
-        Invalidate();
-    }
+    RefitBars();
     TPSCustomImage32::Resize();
 }
 
@@ -229,13 +234,7 @@ void TPSCustomImgView32::DpiChanged(int OldDpi, int NewDpi)
 {
     TPSCustomImage32::DpiChanged(OldDpi, NewDpi);
     // The bars take the metric of the new density even when the view keeps its size.
-    if (FHorzBar) {
-        LayoutBars();
-        DropCache();
-        SyncRanges();
-        SyncOffsets();
-        Invalidate();
-    }
+    RefitBars();
 }
 
 void TPSCustomImgView32::Loaded()

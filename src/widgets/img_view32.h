@@ -72,6 +72,8 @@ protected:
     void MouseMove(TShiftState Shift, int X, int Y) override;
 
 private:
+    // The bars laid out again for the view's size and density, the ranges and offsets with them.
+    void RefitBars();
     int Thickness() const;
     TCustomRangeBar* FHorzBar = nullptr;
     TCustomRangeBar* FVertBar = nullptr;
