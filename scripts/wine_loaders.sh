@@ -19,3 +19,29 @@ WINESERVER=${WINESERVER:-$(first_executable /usr/lib/wine/wineserver64 \
                              "$(command -v wineserver || true)" || echo wineserver)}
 WINE32=${VESPER_WINE32:-wine}
 export WINESERVER
+
+# The quiet settings every run here uses, and WINEPREFIX made on first use: a 64-bit prefix
+# (with its 32-bit half where 32-bit Wine runs) set up by the 64-bit loader, so a missing or
+# refused 32-bit loader never stops it.
+wine_prefix_ready() {
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    "$WINE64" wineboot -i >/dev/null 2>&1 || true
+    "$WINESERVER" -w || true
+  fi
+}
+
+# wine_run_then_stop COMMAND...: runs it, stops the prefix's Wine server and its helpers after
+# it (they would hold a caller's output open), and exits with the command's status.
+wine_run_then_stop() {
+  local status
+  set +e
+  "$@"
+  status=$?
+  set -e
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  exit "$status"
+}

@@ -3,15 +3,7 @@
 set -euo pipefail
 source "$(dirname "$0")/wine_loaders.sh"
 export WINEPREFIX="${WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/wineprefix}"
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-# The prefix is a 64-bit one (with its 32-bit half where 32-bit Wine runs): made and set up
-# by the 64-bit loader, so a missing or refused 32-bit loader never stops it.
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  "$WINE64" wineboot -i >/dev/null 2>&1 || true
-  "$WINESERVER" -w || true
-fi
+wine_prefix_ready
 # Xvfb has no window manager, and Wine waits 2 s for one at every hidden managed window;
 # unmanaged windows need no one.
 if ! grep -qs '"Managed"="N"' "$WINEPREFIX/user.reg"; then
@@ -26,10 +18,4 @@ fi
 # restart for every program nor hold a caller's output open (ctest waits for that).
 "$WINESERVER" -p
 "$WINE64" rundll32 user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
-set +e
-"$@"
-status=$?
-set -e
-"$WINESERVER" -k 2>/dev/null || true
-"$WINESERVER" -w 2>/dev/null || true
-exit $status
+wine_run_then_stop "$@"

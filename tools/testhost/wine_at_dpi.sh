@@ -17,22 +17,10 @@ dir="$1"
 dpi="$2"
 shift 2
 export WINEPREFIX="$dir/wineprefix-dpi$dpi"
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  "$WINE64" wineboot -i >/dev/null 2>&1 || true
-  "$WINESERVER" -w || true
-fi
+wine_prefix_ready
 # No window manager on the virtual display: unmanaged windows wait for none.
 "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 "$WINE64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
 "$WINESERVER" -k 2>/dev/null || true
 "$WINESERVER" -w 2>/dev/null || true
-set +e
-"$@"
-status=$?
-set -e
-"$WINESERVER" -k 2>/dev/null || true
-"$WINESERVER" -w 2>/dev/null || true
-exit $status
+wine_run_then_stop "$@"
