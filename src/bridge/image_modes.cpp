@@ -41,7 +41,7 @@ constexpr double WhiteX = 0.96422, WhiteZ = 0.82521;
 constexpr double ToLinear[3][3] = {{3.1338561, -1.6168667, -0.4906146},
                                    {-0.9787684, 1.9161415, 0.0334540},
                                    {0.0719453, -0.2289914, 1.4052427}};
-constexpr double Epsilon = 6.0 / 29.0;
+constexpr double Epsilon = LabEpsilon;
 
 } // namespace
 

@@ -1,9 +1,5 @@
-// AVX-512 twin of the Lab conversion: sixteen pixels a register, every step computed, no table.
-// The SSE2 twin spends most of its time on table look-ups one lane at a time; here the cube of
-// the inverse f and the sRGB curve are arithmetic (the curve a cubic in the square root of the
-// linear value above its straight segment, within half a byte of it), so a whole row runs in
-// wide registers. A row's last pixels go through masked loads and stores: nothing is read past
-// the row's last plane and every pixel of a row takes the same arithmetic.
+// AVX-512 twin of the Lab conversion: sixteen pixels a register, every step computed instead of
+// the SSE2 twin's lane-by-lane table reads. Masked loads and stores take each row's last pixels.
 // GCC 12's wide intrinsics start from an "undefined" register it then warns about (its bug
 // 105593); nothing here reads one.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -13,22 +9,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "bridge/image_modes.h"
+#include "bridge/lab_tables.h"
 
 namespace {
 
 // Fitted to 255 x (1.055 l^(1/2.4) - 0.055) over sqrt(l) in [sqrt(0.0031308), 1].
 constexpr float Curve0 = -8.151251971f, Curve1 = 346.1653625f, Curve2 = -137.863658f, Curve3 = 55.33093109f;
 
-// D50 XYZ to linear sRGB (Bradford-adapted), the white's X and Z folded into its columns.
-constexpr double WhiteX = 0.96422, WhiteZ = 0.82521;
-constexpr float M[3][3] = {
-    {static_cast<float>(3.1338561 * WhiteX), -1.6168667f, static_cast<float>(-0.4906146 * WhiteZ)},
-    {static_cast<float>(-0.9787684 * WhiteX), 1.9161415f, static_cast<float>(0.0334540 * WhiteZ)},
-    {static_cast<float>(0.0719453 * WhiteX), -0.2289914f, static_cast<float>(1.4052427 * WhiteZ)}};
-
-constexpr double Epsilon = 6.0 / 29.0;
+constexpr double Epsilon = LabEpsilon;
 
 inline __m512 InverseF(__m512 T)
 {
@@ -61,9 +52,13 @@ inline __m512i Curve(__m512 Linear)
     return _mm512_cvt_roundps_epi32(p, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
 }
 
+// The matrix (D50 XYZ to linear sRGB, the white folded in) is the tables' own, copied per row
+// so that the row's stores cannot be taken to change it.
+using TMatrix = float[3][3];
+
 // Sixteen pixels, each lane L | a << 8 | b << 16 | (transparency << 24 where there is one),
 // into R | G << 8 | B << 16 | the transparency or 0.
-inline __m512i LabPixels(__m512i W, bool Alpha)
+inline __m512i LabPixels(__m512i W, bool Alpha, const TMatrix& M)
 {
     const __m512i byte = _mm512_set1_epi32(0xFF), half = _mm512_set1_epi32(128);
     const __m512 L = _mm512_cvtepi32_ps(_mm512_and_si512(W, byte));
@@ -113,6 +108,8 @@ inline __m512i LabWordsMasked(const std::uint8_t* Src, int Pixels)
 template <int Stride, bool Alpha>
 void LabRow(const std::uint8_t* Src, std::uint8_t* Dst, int Columns)
 {
+    TMatrix m;
+    std::memcpy(m, LabTables().M, sizeof m);
     int c = 0;
     for (; c + 32 <= Columns; c += 32) {
         const std::uint8_t* s = Src + static_cast<std::ptrdiff_t>(c) * Stride;
@@ -125,7 +122,7 @@ void LabRow(const std::uint8_t* Src, std::uint8_t* Dst, int Columns)
             second = Alpha || c + 32 < Columns ? _mm512_loadu_si512(s + 64)
                                                : LabWordsMasked<Stride, Alpha>(s + 64, 16);
         }
-        const __m512i a = LabPixels(first, Alpha), b = LabPixels(second, Alpha);
+        const __m512i a = LabPixels(first, Alpha, m), b = LabPixels(second, Alpha, m);
         _mm512_storeu_si512(Dst + static_cast<std::ptrdiff_t>(c) * 4, a);
         _mm512_storeu_si512(Dst + static_cast<std::ptrdiff_t>(c) * 4 + 64, b);
     }
@@ -133,7 +130,7 @@ void LabRow(const std::uint8_t* Src, std::uint8_t* Dst, int Columns)
         const int n = Columns - c < 16 ? Columns - c : 16;
         const __m512i w = LabWordsMasked<Stride, Alpha>(Src + static_cast<std::ptrdiff_t>(c) * Stride, n);
         _mm512_mask_storeu_epi32(Dst + static_cast<std::ptrdiff_t>(c) * 4, static_cast<__mmask16>((1u << n) - 1),
-                                 LabPixels(w, Alpha));
+                                 LabPixels(w, Alpha, m));
     }
 }
 

@@ -8,6 +8,9 @@
 // steepest, about 3300 bytes per unit) stays well under one byte.
 constexpr int LabCurveSteps = 4096;
 
+// Where the inverse of f turns from its straight segment to the cube.
+constexpr double LabEpsilon = 6.0 / 29.0;
+
 struct TLabTables {
     TLabTables();
     // By the host's byte: f(Y) and Y of L, a / 500 and b / 200.

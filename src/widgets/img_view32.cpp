@@ -218,10 +218,8 @@ void TPSCustomImgView32::RefitBars()
     if (!FHorzBar)
         return;
     LayoutBars();
-    DropCache();
-    SyncRanges();
-    SyncOffsets();
-    Invalidate();
+    // The rest is what a new scale needs, this class's own part of it.
+    TPSCustomImgView32::ScaleChanged();
 }
 
 void TPSCustomImgView32::Resize()
